@@ -1,0 +1,531 @@
+/*
+ * qorb32n.h - the public interface of the qorb32n base run-time library.
+ *
+ * Plain C99, usable from C and C++. Every exported function, the records that
+ * cross the interface (in their documented field order) and the constants are
+ * declared here. Records keep their 32-bit layout on a 32-bit build; on a
+ * 64-bit host pointers take their native width in memory, while everything
+ * that leaves the process (the sink record, log lines) stays byte-exact.
+ *
+ * Results, unless a function says otherwise: the Sem family and the error
+ * table return 0 for success, 258 for a wait that timed out, otherwise the
+ * platform's error code; the Mem and Lst families return 1 (or a pointer)
+ * for success and 0 (or NULL) for refusal.
+ */
+#ifndef QORB32N_H
+#define QORB32N_H
+
+#include <stddef.h>
+#include <stdint.h>
+#include <stdio.h>
+
+#if defined(_WIN32)
+#if defined(QORB32N_BUILD)
+#define QORB_API __declspec(dllexport)
+#else
+#define QORB_API __declspec(dllimport)
+#endif
+#else
+#define QORB_API __attribute__((visibility("default")))
+#endif
+
+#if defined(__GNUC__)
+#define QORB_PRINTF(fmt, args) __attribute__((format(printf, fmt, args)))
+#else
+#define QORB_PRINTF(fmt, args)
+#endif
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+/* ------------------------------------------------------------------------ */
+/* Common values                                                            */
+/* ------------------------------------------------------------------------ */
+
+/* Seconds since 1970-01-01 00:00:00, the fraction of a second in the
+ * fraction; no time zone is ever applied. */
+typedef double RealTime;
+
+/* Wait without limit (milliseconds). */
+#define SEM_INDEFINITE_WAIT 0xFFFFFFFFu
+/* Result of a wait that ended by its time-out. */
+#define SEM_RC_TIMEOUT 258u
+/* Result of an operation the platform does not support. */
+#define SEM_RC_NOT_SUPPORTED 50u
+
+/* ------------------------------------------------------------------------ */
+/* Error reporting                                                          */
+/* ------------------------------------------------------------------------ */
+
+/* Severity codes; the same bits form the verbosity mask. Define
+ * QORB32N_NO_SEVERITY_NAMES before including this header to keep these short
+ * names out of a program's name space (the ERR_SEV_ forms stay). */
+#define ERR_SEV_ERROR 0x8000u
+#define ERR_SEV_WARNING 0x4000u
+#define ERR_SEV_INFO 0x2000u
+#define ERR_SEV_DEBUG 0x1000u
+#ifndef QORB32N_NO_SEVERITY_NAMES
+enum ErrSeverity {
+  Error = 0x8000,
+  Warning = 0x4000,
+  Info = 0x2000,
+  Debug = 0x1000,
+  Area1 = 0x0001,
+  Area2 = 0x0002,
+  Area3 = 0x0004,
+  Area4 = 0x0008,
+  Area5 = 0x0010,
+  Area6 = 0x0020,
+  Area7 = 0x0040,
+  Area8 = 0x0080,
+  Area9 = 0x0100,
+  Area10 = 0x0200,
+  Area11 = 0x0400,
+  Area12 = 0x0800
+};
+#endif
+
+/* The report channels that ErrInitialize selects. */
+#define ERR_MODE_SINK 1u     /* external sink function */
+#define ERR_MODE_TABLE 2u    /* error table and message box */
+#define ERR_MODE_CONSOLE 3u  /* standard output */
+#define ERR_MODE_CALLBACK 4u /* caller's report callback */
+#define ERR_MODE_BOTH 5u     /* standard output and the daily log file */
+#define ERR_MODE_LOG 6u      /* the daily log file */
+
+/* One entry of the error table. */
+typedef struct ErrEntry {
+  uint32_t severity;
+  uint32_t number;
+  char text[256];   /* the formatted message, always NUL-terminated */
+  uint32_t line;
+  const char *file; /* points into the reporter's string, not copied */
+  uint32_t link;    /* an earlier slot this one follows from, or 0 */
+} ErrEntry;
+
+/* The record handed to an external sink: packed, little-endian, 298 bytes.
+ * Character fields are filled as by strncpy: a text of the field's size or
+ * longer is cut and then has no terminating NUL. */
+#pragma pack(push, 1)
+typedef struct ErrSinkRecord {
+  RealTime time;
+  uint32_t severity;
+  uint32_t number;
+  uint32_t line;
+  char file[13];
+  char message[256];
+  char task[9];
+} ErrSinkRecord;
+#pragma pack(pop)
+
+/* Sink of mode 1: called with (0, a, b, c, record, 298); answers 0 when the
+ * record was delivered. */
+typedef uint32_t (*ErrSinkFunction)(uintptr_t zero, uintptr_t a, uintptr_t b, uintptr_t c,
+                                    ErrSinkRecord *record, uint32_t length);
+/* Message-box hook of mode 2: shows the text; its result is ignored. */
+typedef void (*ErrMessageBoxHook)(const char *text);
+/* Report callback of mode 4: gets the severity and the formatted message. */
+typedef void (*ErrReportCallback)(uint32_t severity, const char *message);
+
+/* Selects the report channel (modes 1 to 6) and creates the library's memory,
+ * panic and (mode 2) error-table mutexes. task, when not NULL, becomes the
+ * default task name and must outlive its use. a to d carry the mode's
+ * arguments (sink arguments and function, anchor and hook, callback).
+ * Returns 1, or 0 for an unknown mode or a failed mutex creation. */
+QORB_API uint32_t ErrInitialize(uint32_t mode, const char *task, uintptr_t a, uintptr_t b,
+                                uintptr_t c, uintptr_t d);
+
+/* Makes one report through the selected channel. task NULL means the default
+ * task; time not above 0 means now; file NULL means "Unknown", otherwise only
+ * the part after the last backslash is kept. index, when given, holds on
+ * entry an earlier table slot to link to and on return the channel's result. */
+QORB_API void ErrPutError(const char *task, RealTime time, uint32_t severity, uint32_t number,
+                          const char *file, uint32_t line, uint32_t *index, const char *format,
+                          ...) QORB_PRINTF(8, 9);
+
+/* Sets the library-wide verbosity mask (initially 0). */
+QORB_API void BaseSetVerbosity(uint32_t mask);
+
+/* The message format of error numbers 100 to 107; NULL for every other. */
+QORB_API const char *ErrGetMessage(uint32_t number);
+
+/* The entry of a table slot in use (2 to 50); otherwise the overflow entry
+ * of slot 1. Never NULL. */
+QORB_API ErrEntry *ErrGetError(uint32_t slot);
+
+/* Frees a table slot in use; 0, or the code of the failed mutex operation. */
+QORB_API uint32_t ErrClearError(uint32_t slot);
+
+/* Links entry to an earlier slot; 0, or the code of the failed mutex
+ * operation. */
+QORB_API uint32_t ErrLinkError(uint32_t earlier, uint32_t entry);
+
+/* Changes the severity of a table slot in use; 0, or a mutex code. */
+QORB_API uint32_t ErrChangeError(uint32_t slot, uint32_t severity);
+
+/* Reports a non-zero platform code as error 3 and returns it; 0 passes. */
+QORB_API uint32_t ErrDosError(const char *file, uint32_t line, uint32_t code);
+
+/* Reports a NULL pointer as error 4; returns the pointer. */
+QORB_API void *ErrNullError(const char *file, uint32_t line, void *pointer);
+
+/* Reports a failed condition (its text) as error 5. */
+QORB_API void ErrAssertError(const char *file, uint32_t line, const char *condition);
+
+/* Reports a non-zero return code as error 6 and returns it; 0 passes. */
+QORB_API uint32_t ErrRcError(const char *file, uint32_t line, uint32_t code);
+
+/* Reports a FALSE (0) value as error 6 and returns it; non-zero passes. */
+QORB_API uint32_t ErrBoolError(const char *file, uint32_t line, uint32_t value);
+
+/* Appends a last-resort line to "panic.log" (and prints it in modes 3 and 5);
+ * gives back the panic mutex. Does not end the process. */
+QORB_API void ErrPanicError(const char *text, const char *file, uint32_t line);
+
+/* The anchor value given to ErrInitialize in mode 2 (0 before). */
+QORB_API uintptr_t ErrGetHAB(void);
+
+/* Does nothing: there is no exception layer to set up. */
+QORB_API void ErrInitExceptions(void);
+
+/* Does nothing: there is no windowing layer to start threads for. */
+QORB_API void ThdSetPmThreadStartup(void);
+
+/* Serial-port operations are not provided: each ignores its arguments and
+ * returns 0. */
+QORB_API uint32_t ComOpenPort(const char *portName, uint32_t *port);
+QORB_API uint32_t ComClosePort(uint32_t port);
+QORB_API uint32_t ComSetPortParameters(uint32_t port, uint32_t baud, uint32_t dataBits,
+                                       uint32_t parity, uint32_t stopBits);
+QORB_API uint32_t ComRead(uint32_t port, void *buffer, uint32_t length, uint32_t *bytesRead);
+QORB_API uint32_t ComWrite(uint32_t port, const void *buffer, uint32_t length,
+                           uint32_t *bytesWritten);
+QORB_API uint32_t ComSetTimeOuts(uint32_t port, uint32_t readTimeout, uint32_t writeTimeout);
+QORB_API uint32_t ComSetModemControlSignals(uint32_t port, uint32_t signals);
+
+/* ------------------------------------------------------------------------ */
+/* Mutexes, events and counting semaphores                                  */
+/* ------------------------------------------------------------------------ */
+
+/* Opaque 32-bit handles kept in the caller's variables. A variable holding 0
+ * makes every operation fail quietly with a platform code. */
+typedef uint32_t SemMutexHandle;
+typedef uint32_t SemEventHandle;
+
+/* A counting semaphore: a counter joined with a mutex and a manual-reset
+ * event. The counter lives in this record only. */
+typedef struct SemCount {
+  SemMutexHandle mutex;
+  SemEventHandle event;
+  uint32_t count;
+} SemCount;
+
+/* Creates a recursive mutex, or opens the existing one of that name; the
+ * caller owns it at once when owned is non-zero. flags is ignored. */
+QORB_API uint32_t SemCreateMutex(SemMutexHandle *h, const char *name, uint32_t flags, int owned);
+
+/* Opens an existing named mutex with the right to wait on it. */
+QORB_API uint32_t SemOpenMutex(SemMutexHandle *h, const char *name);
+
+/* Waits until the calling thread owns the mutex: 0, 258 on time-out, or a
+ * code. A mutex left by an owner that ended counts as taken (0). */
+QORB_API uint32_t SemRequestMutex(SemMutexHandle *h, uint32_t timeout);
+
+/* Gives up one ownership; fails when the caller does not own the mutex. */
+QORB_API uint32_t SemReleaseMutex(SemMutexHandle *h);
+
+/* Not supported: always 50, the outputs are left as they were. */
+QORB_API uint32_t SemQueryMutex(SemMutexHandle *h, uint32_t *out1, uint32_t *out2,
+                                uint32_t *out3);
+
+/* Closes the handle; the variable keeps its old value. */
+QORB_API uint32_t SemCloseMutex(SemMutexHandle *h);
+
+/* Creates a manual-reset event (posted at once when posted is non-zero), or
+ * opens the existing one of that name. flags is ignored. */
+QORB_API uint32_t SemCreateEvent(SemEventHandle *e, const char *name, uint32_t flags, int posted);
+
+/* Opens an existing named event with the right to wait on it (posting or
+ * resetting through such a handle is refused with 5, access denied). */
+QORB_API uint32_t SemOpenEvent(SemEventHandle *e, const char *name);
+
+/* Stores 0 in *postCount, then resets the event. */
+QORB_API uint32_t SemResetEvent(SemEventHandle *e, uint32_t *postCount);
+
+/* Sets the event to posted. */
+QORB_API uint32_t SemPostEvent(SemEventHandle *e);
+
+/* Waits until the event is posted: 0, 258 on time-out, or a code. */
+QORB_API uint32_t SemWaitEvent(SemEventHandle *e, uint32_t timeout);
+
+/* Tests the event without waiting: *posted 1 and 0, or *posted 0 and 258
+ * (not posted) or a code. */
+QORB_API uint32_t SemQueryEvent(SemEventHandle *e, uint32_t *posted);
+
+/* Closes the handle. */
+QORB_API uint32_t SemCloseEvent(SemEventHandle *e);
+
+/* Creates a counting semaphore with its event "N.countEvent" and mutex
+ * "N.countMutex" (unnamed for a NULL name); N may have at most 68
+ * characters, a longer name is refused with 87. */
+QORB_API uint32_t SemCreateCount(SemCount *c, const char *name, uint32_t flags, uint32_t initial);
+
+/* Opens the event and mutex of an existing named semaphore; the counter is
+ * left as it was. */
+QORB_API uint32_t SemOpenCount(SemCount *c, const char *name);
+
+/* Adds delta (modulo 2^32) under the mutex and posts the event. */
+QORB_API uint32_t SemChangeCount(SemCount *c, uint32_t delta);
+
+/* 0 at once when the counter equals target; otherwise waits for the event
+ * (0, 258 or a code). The counter is not tested again after the wait. */
+QORB_API uint32_t SemWaitCount(SemCount *c, uint32_t target, uint32_t timeout);
+
+/* Stores the counter in *count without locking; always 0. */
+QORB_API uint32_t SemQueryCount(SemCount *c, uint32_t *count);
+
+/* Closes the event and the mutex. */
+QORB_API uint32_t SemCloseCount(SemCount *c);
+
+/* ------------------------------------------------------------------------ */
+/* Time                                                                     */
+/* ------------------------------------------------------------------------ */
+
+/* The calendar form of a RealTime. */
+typedef struct TmeStruct {
+  int32_t year;            /* full year; 0 to 99 on input mean 1900 to 1999 */
+  int32_t month;           /* 1 to 12 */
+  int32_t day;             /* 1 to 31 */
+  int32_t hour;            /* 0 to 23 */
+  int32_t minute;          /* 0 to 59 */
+  int32_t second;          /* 0 to 59; 9999 on input: use secondsReal */
+  uint32_t tenThousandths; /* 0 to 9999 */
+  float secondsReal;       /* second plus the fraction */
+  int32_t dayOfYear;       /* 1 to 366 */
+  int32_t dayOfWeek;       /* 0 to 6, 0 = Sunday */
+} TmeStruct;
+
+/* The clock: whole seconds since 1970. */
+QORB_API RealTime TmeGetRealTime(void);
+
+/* Reads the clock, stores the value in *out and returns it. */
+QORB_API RealTime Tme_time(RealTime *out);
+
+/* Does nothing: the clock cannot be set through the library. Returns 0. */
+QORB_API uint32_t TmeSetRealTime(RealTime t);
+
+/* Fills all ten fields from t (negative values count as 0); returns out. */
+QORB_API TmeStruct *TmeRealTimeToStruct(RealTime t, TmeStruct *out);
+
+/* The value of fields 1 to 8; a year below 100 is rewritten as 19xx in
+ * place. Dates before 1970 give 0.0. */
+QORB_API RealTime TmeStructToRealTime(TmeStruct *in);
+
+/* Standard form "2001-08-15_12:48:46.2500" (25 bytes with the NUL). */
+QORB_API char *TmeRealTimeToString(RealTime t, char *out);
+
+/* Compact form "20010815.124846" (16 bytes with the NUL). */
+QORB_API char *TmeRealTimeToAltString(RealTime t, char *out);
+
+/* ctime-style form "Wed Aug 15 12:48:46 2001" without newline (25 bytes). */
+QORB_API char *Tme_ctime(const RealTime *t, char *out);
+
+/* ------------------------------------------------------------------------ */
+/* Tracked allocator                                                        */
+/* ------------------------------------------------------------------------ */
+
+/* The header in front of every tracked block. On a 32-bit build it is the
+ * documented 24 bytes; on a 64-bit host it is padded so that the caller's
+ * area stays 16-byte aligned, the guard word right in front of it. */
+typedef struct MemBlockHeader {
+  uint32_t size; /* recorded total: request + 25 */
+  struct MemBlockHeader *next;
+  struct MemBlockHeader *prev;
+  uint16_t line;
+  char file[6]; /* first six characters of the file name, NUL-padded */
+#if UINTPTR_MAX > 0xFFFFFFFFu
+  char alignmentPadding[12];
+#endif
+  uint32_t guard; /* 0x55AA55AA */
+} MemBlockHeader;
+
+#define MEM_GUARD_WORD 0x55AA55AAu
+#define MEM_TRAILER_BYTE 0x55u
+#define MEM_OVERHEAD 25u
+
+/* A zero-filled tracked block of size bytes, recording the calling line and
+ * file; NULL when memory is short or the size cannot be tracked. Exceeding a
+ * limit ends the process with status 1 unless exitOnLimit is off. */
+QORB_API void *MemAllocMem_(uint32_t size, uint32_t line, const char *file);
+
+/* Checks the block's guards, then frees it. NULL only warns on stderr. */
+QORB_API void MemFreeMem_(void *pointer);
+
+/* Frees a tracked string; NULL is ignored silently. */
+QORB_API void MemFreeString_(void *pointer);
+
+/* A tracked copy of text; NULL for a NULL text or a failed allocation. */
+QORB_API char *MemAllocString_(const char *text, uint32_t line, const char *file);
+
+/* Frees the string in *slot, stores a tracked copy of text there (NULL for
+ * NULL) and returns it. text must not be the string the slot holds. */
+QORB_API char *MemFreeStringAlloc_(char **slot, const char *text, uint32_t line,
+                                   const char *file);
+
+/* Frees the string in *slot and stores pointer there unchanged. */
+QORB_API char *MemFreeStringSet(char **slot, char *pointer);
+
+/* Writes the bytes and blocks counted for all live blocks; returns 0. */
+QORB_API uint32_t MemQueryStatus(uint32_t *bytes, uint32_t *blocks);
+
+/* The bytes counted for all live blocks (overhead included). */
+QORB_API uint32_t MemQueryMemoryAllocated(void);
+
+/* The block's recorded size (request + 25) after checking its guards; 0 for
+ * NULL. */
+QORB_API uint32_t MemQueryBlockSize(void *pointer);
+
+/* Sets the byte and block limits and whether exceeding one ends the
+ * process; returns 0. */
+QORB_API uint32_t MemSetLimits(uint32_t maxBytes, uint32_t maxBlocks, uint32_t exitOnLimit);
+
+/* Checks the guards of every live block; returns 1. */
+QORB_API uint32_t MemCheckMemory(void);
+
+/* Writes one line per live block, oldest first, on stream; returns 1. */
+QORB_API uint32_t MemDumpMemory(FILE *stream);
+
+/* Allocation with the calling site filled in. */
+#define MemAllocMem(size) MemAllocMem_((size), __LINE__, __FILE__)
+#define MemAllocString(text) MemAllocString_((text), __LINE__, __FILE__)
+
+/* ------------------------------------------------------------------------ */
+/* Linked lists                                                             */
+/* ------------------------------------------------------------------------ */
+
+typedef struct LstItem LstItem;
+typedef struct LstList LstList;
+
+/* A list header; walk it from first through next. */
+struct LstList {
+  LstItem *first;
+  LstItem *last;
+  uint32_t count;
+  uint32_t indexed;     /* 1 when items keep their positions in index */
+  SemMutexHandle mutex; /* taken by callers through LstLock */
+};
+
+/* One item carrying a caller's pointer. */
+struct LstItem {
+  uint32_t inList; /* 1 while linked into a list */
+  void *data;
+  LstList *list; /* the list last inserted into */
+  LstItem *prev;
+  LstItem *next;
+  uint32_t index; /* position from 0 in an indexed list */
+};
+
+/* Flags of LstNewList and of LstInsert/LstInsertItem. */
+#define LST_INDEXED 1u
+#define LST_AT_END 4u
+
+/* Answers nonzero when first may stand before second. */
+typedef int (*LstComparator)(void *first, void *second);
+
+/* A new empty list with its own mutex; LST_INDEXED keeps item positions. */
+QORB_API LstList *LstNewList(uint32_t flags);
+
+/* Frees every item (not the data), gives back and closes the list mutex and
+ * frees the header; 1. */
+QORB_API uint32_t LstFreeList_(LstList *list);
+
+/* A new free-standing item holding data. */
+QORB_API LstItem *LstNew(void *data);
+
+/* Frees an item's block (remove a linked item first); 1. */
+QORB_API uint32_t LstFree(LstItem *item);
+
+/* A new item holding data, inserted at the head, or at the end with
+ * LST_AT_END. */
+QORB_API LstItem *LstInsert(LstList *list, void *data, uint32_t flags);
+
+/* Inserts a free-standing item at the head, or at the end with LST_AT_END;
+ * 0 when the item is already in a list. */
+QORB_API uint32_t LstInsertItem(LstList *list, LstItem *item, uint32_t flags);
+
+/* Inserts item right after another, or at the head when after is NULL. */
+QORB_API uint32_t LstInsertAfter(LstList *list, LstItem *item, LstItem *after);
+
+/* Inserts item right before another, or at the end when before is NULL. */
+QORB_API uint32_t LstInsertBefore(LstList *list, LstItem *item, LstItem *before);
+
+/* Unlinks an item from its list, keeping its block; 0 when not linked. */
+QORB_API uint32_t LstRemoveItem(LstItem *item);
+
+/* Unlinks an item and frees its block (not its data); 0 when not linked. */
+QORB_API uint32_t LstDelete(LstItem *item);
+
+/* A new item holding data, inserted before the first item the comparator
+ * lets it precede, or at the end. */
+QORB_API LstItem *LstInsertSorted(LstList *list, void *data, LstComparator comparator);
+
+/* Sorts the items in place (comb sort); item pointers stay valid; 1. */
+QORB_API uint32_t LstSort(LstList *list, LstComparator comparator);
+
+/* The first item whose data equals the pointer, or NULL. */
+QORB_API LstItem *LstGetItem(LstList *list, void *data);
+
+/* Frees every item (not the data) and empties the list; 1. */
+QORB_API uint32_t LstDeleteAll(LstList *list);
+
+/* Frees every item and its data block, and empties the list; 1. */
+QORB_API uint32_t LstDeleteAllBoth(LstList *list);
+
+/* Takes the list's mutex, waiting without limit; 1, or 0 on failure. */
+QORB_API uint32_t LstLock(LstList *list);
+
+/* Gives the list's mutex back; 1, or 0 on failure. */
+QORB_API uint32_t LstUnlock(LstList *list);
+
+/* ------------------------------------------------------------------------ */
+/* Worker threads                                                           */
+/* ------------------------------------------------------------------------ */
+
+/* A job: a function of one word whose result is ignored. */
+typedef void (*ThdFunction)(uintptr_t argument);
+
+/* One worker of the pool; it belongs to the pool, look but do not free. */
+typedef struct ThdWorker {
+  SemEventHandle event; /* wake-up event */
+  ThdFunction function;
+  uintptr_t argument;
+  uint32_t threadHandle;
+  LstItem *poolItem;      /* its item in the idle pool */
+  uint32_t priorityClass; /* stored, not used */
+  int32_t priorityLevel;  /* applied when flags has value 2 */
+  uint32_t flags;
+} ThdWorker;
+
+/* Value of ThdStartThreadFull's flags that applies priorityLevel. */
+#define THD_SET_PRIORITY 2u
+
+/* Starts count workers that wait for jobs; 0. */
+QORB_API uint32_t ThdInitialize(uint32_t count);
+
+/* Hands a job to the worker idle longest (starting one when none is idle)
+ * and returns that worker; NULL before ThdInitialize or when no worker can
+ * be started. */
+QORB_API ThdWorker *ThdStartThreadFull(ThdFunction function, uintptr_t argument,
+                                       uint32_t priorityClass, int32_t priorityLevel,
+                                       uint32_t flags);
+
+/* Releases the pool when no job runs: the busy count when one does,
+ * otherwise the result of closing the thread mutex (0). */
+QORB_API uint32_t ThdTerminate(void);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif /* QORB32N_H */
