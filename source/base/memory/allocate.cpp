@@ -1,0 +1,139 @@
+// allocate.cpp - allocating and freeing tracked blocks, the two limits and
+// the lock-free status queries.
+//
+// Relies on: malloc/free, the registry and memory lock of block.h,
+// ErrPutError for the limit reports and ErrNullError for a failed malloc.
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "memory/block.h"
+
+namespace qorb::mem {
+namespace {
+
+constexpr std::uint64_t kLargestTotal = 0xFFFFFFFFu;
+
+// The text after the last backslash, first six characters, NUL-padded.
+void RecordFileName(MemBlockHeader *header, const char *path) {
+  if (path == nullptr) return;  // the field stays all NUL
+  const char *name = std::strrchr(path, '\\');
+  name = (name != nullptr) ? name + 1 : path;
+  for (std::size_t i = 0; i < sizeof(header->file) && name[i] != '\0'; ++i) {
+    header->file[i] = name[i];
+  }
+}
+
+// Ends the process, or lets the allocation go on, when a limit is exceeded;
+// the lock is given back before the report when the process ends.
+void EnforceLimits(Registry &registry, std::uint32_t total, MemoryLock &lock) {
+  const bool exitOnLimit = registry.exitOnLimit.load(std::memory_order_relaxed) != 0;
+  const std::uint64_t bytesAfter =
+      std::uint64_t{registry.bytesAllocated.load(std::memory_order_relaxed)} + total;
+  const std::uint32_t maxBytes = registry.maxBytes.load(std::memory_order_relaxed);
+  if (bytesAfter > maxBytes) {
+    if (exitOnLimit) lock.Release();
+    if (ReportsEnabled()) {
+      ErrPutError(nullptr, 0.0, kErrorBit, kReportNumber, kSourcePath, __LINE__, nullptr,
+                  "Exceeded MaxAmountMemoryAllowed %lu > %lu",
+                  static_cast<unsigned long>(bytesAfter), static_cast<unsigned long>(maxBytes));
+    }
+    if (exitOnLimit) std::exit(1);
+  }
+  const std::uint64_t blocksAfter =
+      std::uint64_t{registry.blockCount.load(std::memory_order_relaxed)} + 1;
+  const std::uint32_t maxBlocks = registry.maxBlocks.load(std::memory_order_relaxed);
+  if (blocksAfter > maxBlocks) {
+    if (exitOnLimit) lock.Release();
+    if (ReportsEnabled()) {
+      ErrPutError(nullptr, 0.0, kErrorBit, kReportNumber, kSourcePath, __LINE__, nullptr,
+                  "Exceeded MaxNumBlocksAllowed %lu > %lu", static_cast<unsigned long>(blocksAfter),
+                  static_cast<unsigned long>(maxBlocks));
+    }
+    if (exitOnLimit) std::exit(1);
+  }
+}
+
+void *Allocate(std::uint32_t request, std::uint32_t line, const char *file) {
+  // A total that does not fit the 32-bit size field cannot be tracked; it is
+  // refused like a failed malloc rather than recorded as a smaller block.
+  if (std::uint64_t{request} + kOverhead > kLargestTotal) {
+    return ErrNullError(kSourcePath, __LINE__, nullptr);
+  }
+  const std::uint32_t total = request + kOverhead;
+  Registry &registry = TheRegistry();
+  MemoryLock lock;
+  EnforceLimits(registry, total, lock);
+
+  const std::size_t hostBytes = HostBytes(total);
+  auto *header = static_cast<MemBlockHeader *>(std::malloc(hostBytes));
+  if (header == nullptr) {
+    lock.Release();
+    return ErrNullError(kSourcePath, __LINE__, nullptr);
+  }
+  std::memset(header, 0, hostBytes);
+  registry.bytesAllocated.fetch_add(total, std::memory_order_relaxed);
+  registry.blockCount.fetch_add(1, std::memory_order_relaxed);
+
+  header->size = total;
+  header->guard = MEM_GUARD_WORD;
+  *TrailerOf(header) = MEM_TRAILER_BYTE;
+  header->line = static_cast<std::uint16_t>(line);
+  RecordFileName(header, file);
+  AppendBlock(registry, header);
+  return UserArea(header);
+}
+
+void Free(void *pointer) {
+  Registry &registry = TheRegistry();
+  MemBlockHeader *header = HeaderOf(pointer);
+  MemoryLock lock;
+  CheckBlock(registry, header);
+  // Clearing follows the recorded size only when it can be real; a damaged
+  // size clears just the header so that nothing outside the block is written.
+  const bool plausible = SizePlausible(registry, *header);
+  const std::uint32_t size = header->size;
+  registry.bytesAllocated.fetch_sub(size, std::memory_order_relaxed);
+  registry.blockCount.fetch_sub(1, std::memory_order_relaxed);
+  UnlinkBlock(registry, header);
+  std::memset(header, 0, plausible ? HostBytes(size) : kHeaderBytes);
+  std::free(header);
+}
+
+}  // namespace
+}  // namespace qorb::mem
+
+extern "C" {
+
+QORB_API void *MemAllocMem_(uint32_t size, uint32_t line, const char *file) {
+  return qorb::mem::Allocate(size, line, file);
+}
+
+QORB_API void MemFreeMem_(void *pointer) {
+  if (pointer == nullptr) {
+    std::fputs("Warning! Tried to free NULL pointer.\n", stderr);
+    return;
+  }
+  qorb::mem::Free(pointer);
+}
+
+QORB_API uint32_t MemQueryStatus(uint32_t *bytes, uint32_t *blocks) {
+  const qorb::mem::Registry &registry = qorb::mem::TheRegistry();
+  if (bytes != nullptr) *bytes = registry.bytesAllocated.load(std::memory_order_relaxed);
+  if (blocks != nullptr) *blocks = registry.blockCount.load(std::memory_order_relaxed);
+  return 0;
+}
+
+QORB_API uint32_t MemQueryMemoryAllocated(void) {
+  return qorb::mem::TheRegistry().bytesAllocated.load(std::memory_order_relaxed);
+}
+
+QORB_API uint32_t MemSetLimits(uint32_t maxBytes, uint32_t maxBlocks, uint32_t exitOnLimit) {
+  qorb::mem::Registry &registry = qorb::mem::TheRegistry();
+  registry.maxBytes.store(maxBytes, std::memory_order_relaxed);
+  registry.maxBlocks.store(maxBlocks, std::memory_order_relaxed);
+  registry.exitOnLimit.store(exitOnLimit, std::memory_order_relaxed);
+  return 0;
+}
+
+}  // extern "C"
