@@ -1,0 +1,155 @@
+// kernel_objects.cpp - the platform's mutex and event calls on Linux.
+//
+// Looks the handle up in the slot table and hands the call to the unnamed
+// (local_mutex, event_word) or named (named_object) implementation. Handles
+// are never inherited: fork_handler.cpp says what a child keeps.
+#include "platform/platform.h"
+#include "platform/posix/event_word.h"
+#include "platform/posix/fork_handler.h"
+#include "platform/posix/handle_table.h"
+#include "platform/posix/local_mutex.h"
+#include "platform/posix/named_object.h"
+
+namespace qorb::plat {
+namespace {
+
+using posix::ObjectKind;
+using posix::Slot;
+
+bool Fail(std::uint32_t code) {
+  SetLastError(code);
+  return false;
+}
+
+Handle FailHandle(std::uint32_t code) {
+  SetLastError(code);
+  return 0;
+}
+
+bool HasName(const char *name) {
+  return name != nullptr && name[0] != '\0';
+}
+
+// An unnamed object: its whole state lives in its slot.
+Handle CreateLocal(ObjectKind kind, bool initial) {
+  posix::InstallForkHandlers();
+  Slot *slot = posix::AcquireSlot();
+  if (slot == nullptr) return FailHandle(kErrorNotEnoughMemory);
+  if (kind == ObjectKind::kLocalMutex) {
+    posix::InitLocalMutex(*slot, initial);
+  } else {
+    slot->sleepers.store(0, std::memory_order_relaxed);
+    posix::InitEventWord(slot->word, initial);
+  }
+  return posix::PublishSlot(*slot, kind, posix::kAllAccess);
+}
+
+Handle OpenExisting(ObjectKind kind, const char *name, std::uint32_t access) {
+  if (name == nullptr) return FailHandle(kErrorInvalidParameter);
+  if (name[0] == '\0') return FailHandle(kErrorFileNotFound);
+  return posix::OpenNamedObject(kind, name, false, false, access & posix::kAllAccess);
+}
+
+bool SetOrReset(Handle event, bool posted) {
+  Slot *slot = posix::LookupSlot(event);
+  if (slot == nullptr) return Fail(kErrorInvalidHandle);
+  switch (slot->kind.load(std::memory_order_relaxed)) {
+    case ObjectKind::kLocalEvent:
+      if (posted) {
+        posix::SetEventWord(slot->word, false);
+      } else {
+        posix::ResetEventWord(slot->word);
+      }
+      return true;
+    case ObjectKind::kNamedEvent:
+      return posix::SetNamedEvent(*slot, event, posted);
+    default:
+      return Fail(kErrorInvalidHandle);
+  }
+}
+
+}  // namespace
+
+Handle CreateMutex(const char *name, bool initialOwner) {
+  if (!HasName(name)) return CreateLocal(ObjectKind::kLocalMutex, initialOwner);
+  posix::InstallForkHandlers();
+  return posix::OpenNamedObject(ObjectKind::kNamedMutex, name, initialOwner, true,
+                                posix::kAllAccess);
+}
+
+Handle OpenMutex(const char *name, std::uint32_t access) {
+  posix::InstallForkHandlers();
+  return OpenExisting(ObjectKind::kNamedMutex, name, access);
+}
+
+bool ReleaseMutex(Handle mutex) {
+  Slot *slot = posix::LookupSlot(mutex);
+  if (slot == nullptr) return Fail(kErrorInvalidHandle);
+  switch (slot->kind.load(std::memory_order_relaxed)) {
+    case ObjectKind::kLocalMutex:
+      return posix::ReleaseLocalMutex(*slot);
+    case ObjectKind::kNamedMutex:
+      return posix::ReleaseNamedMutex(*slot, mutex);
+    default:
+      return Fail(kErrorInvalidHandle);
+  }
+}
+
+Handle CreateEvent(const char *name, bool initialState) {
+  if (!HasName(name)) return CreateLocal(ObjectKind::kLocalEvent, initialState);
+  posix::InstallForkHandlers();
+  return posix::OpenNamedObject(ObjectKind::kNamedEvent, name, initialState, true,
+                                posix::kAllAccess);
+}
+
+Handle OpenEvent(const char *name, std::uint32_t access) {
+  posix::InstallForkHandlers();
+  return OpenExisting(ObjectKind::kNamedEvent, name, access);
+}
+
+bool SetEvent(Handle event) {
+  return SetOrReset(event, true);
+}
+
+bool ResetEvent(Handle event) {
+  return SetOrReset(event, false);
+}
+
+std::uint32_t WaitForSingleObject(Handle object, std::uint32_t milliseconds) {
+  Slot *slot = posix::LookupSlot(object);
+  if (slot == nullptr) {
+    SetLastError(kErrorInvalidHandle);
+    return kWaitFailed;
+  }
+  switch (slot->kind.load(std::memory_order_relaxed)) {
+    case ObjectKind::kLocalMutex:
+      return posix::WaitLocalMutex(*slot, milliseconds);
+    case ObjectKind::kLocalEvent:
+      return posix::WaitEventWord(slot->word, milliseconds, false, &slot->sleepers);
+    case ObjectKind::kNamedMutex:
+    case ObjectKind::kNamedEvent:
+      return posix::WaitNamedObject(*slot, object, milliseconds);
+    default:
+      SetLastError(kErrorInvalidHandle);
+      return kWaitFailed;
+  }
+}
+
+bool CloseHandle(Handle object) {
+  Slot *slot = posix::LookupSlot(object);
+  if (slot == nullptr) return Fail(kErrorInvalidHandle);
+  switch (slot->kind.load(std::memory_order_relaxed)) {
+    case ObjectKind::kLocalMutex:
+    case ObjectKind::kLocalEvent:
+      if (!posix::RetireHandle(*slot, object)) return Fail(kErrorInvalidHandle);
+      posix::ReleaseSlot(*slot);
+      return true;
+    case ObjectKind::kNamedMutex:
+    case ObjectKind::kNamedEvent:
+      return posix::CloseNamedObject(*slot, object);
+    default:
+      return Fail(kErrorInvalidHandle);
+  }
+}
+
+}  // namespace qorb::plat
