@@ -4,10 +4,14 @@
 // below 2^22), kAbandoned while free after an owner ended holding it, and
 // kWaiters while a thread may sleep on it. A thread that ends is noticed by a
 // pthread key destructor, which walks the handle table for mutexes still
-// owned by that thread; so the hot path pays nothing for abandonment.
+// owned by that thread; so the hot path pays nothing for abandonment. While
+// the process has a single thread, taking and releasing need no locked
+// instruction (glibc does the same for its own mutexes): no other thread can
+// race, and creating one is a full barrier.
 #include "platform/posix/local_mutex.h"
 
 #include <pthread.h>
+#include <sys/single_threaded.h>
 #include <unistd.h>
 
 #include "platform/posix/futex.h"
@@ -122,6 +126,11 @@ std::uint32_t WaitLocalMutex(Slot &slot, std::uint32_t milliseconds) {
     ++slot.recursion;
     return kWaitObject0;
   }
+  if (__libc_single_threaded != 0) {
+    if ((word & kOwnerMask) != 0) return WaitContended(slot, self, milliseconds);
+    slot.word.store(self, std::memory_order_relaxed);
+    return Take(slot, word);
+  }
   word = 0;
   if (slot.word.compare_exchange_strong(word, self, std::memory_order_acquire,
                                         std::memory_order_relaxed)) {
@@ -133,11 +142,16 @@ std::uint32_t WaitLocalMutex(Slot &slot, std::uint32_t milliseconds) {
 
 bool ReleaseLocalMutex(Slot &slot) {
   const std::uint32_t self = CurrentThreadId();
-  if ((slot.word.load(std::memory_order_relaxed) & kOwnerMask) != self) {
+  const std::uint32_t word = slot.word.load(std::memory_order_relaxed);
+  if ((word & kOwnerMask) != self) {
     SetLastError(kErrorNotOwner);
     return false;
   }
   if (--slot.recursion != 0) return true;
+  if (__libc_single_threaded != 0 && (word & kWaiters) == 0) {
+    slot.word.store(0, std::memory_order_relaxed);
+    return true;
+  }
   if ((slot.word.exchange(0, std::memory_order_release) & kWaiters) != 0) {
     FutexWake(slot.word, 1, false);
   }
