@@ -55,6 +55,19 @@ std::size_t FormatLine(char (&line)[kLineSize + 1], const Report &report, const 
   return length;
 }
 
+// The stamp of the clock's current second. Reports come in bursts within
+// one second, so each thread keeps the last conversion.
+const char *CurrentStamp() {
+  thread_local RealTime lastTime = -1.0;
+  thread_local char lastStamp[kStampSize] = {};
+  const RealTime now = TmeGetRealTime();
+  if (now != lastTime) {
+    TmeRealTimeToAltString(now, lastStamp);
+    lastTime = now;
+  }
+  return lastStamp;
+}
+
 void AppendToLog(const char *task, const char *stamp, const char *line, std::size_t length) {
   char name[kLogFileNameSize];
   BoundedFormat(name, sizeof name, "%s.%8.8s.log", task, stamp);
@@ -68,8 +81,7 @@ void AppendToLog(const char *task, const char *stamp, const char *line, std::siz
 }  // namespace
 
 std::uint32_t WriteLine(const Report &report, std::uint32_t mode) {
-  char stamp[kStampSize];
-  TmeRealTimeToAltString(TmeGetRealTime(), stamp);
+  const char *stamp = CurrentStamp();
   char line[kLineSize + 1];
   const std::size_t length = FormatLine(line, report, stamp);
   if (mode != ERR_MODE_LOG) std::fwrite(line, 1, length, stdout);
