@@ -315,7 +315,8 @@ QORB_API RealTime Tme_time(RealTime *out);
 /* Does nothing: the clock cannot be set through the library. Returns 0. */
 QORB_API uint32_t TmeSetRealTime(RealTime t);
 
-/* Fills all ten fields from t (negative values count as 0); returns out. */
+/* Fills all ten fields from t (negative values and NaN count as 0; whole
+ * seconds of 2^32 and beyond wrap modulo 2^32); returns out. */
 QORB_API TmeStruct *TmeRealTimeToStruct(RealTime t, TmeStruct *out);
 
 /* The value of fields 1 to 8; a year below 100 is rewritten as 19xx in

@@ -18,7 +18,6 @@ namespace qorb::tme {
 namespace {
 
 // Writes value as exactly width decimal digits, zero-padded on the left.
-// A separator of '\0' below means none (the compact form).
 char *PutDigits(char *out, std::int64_t value, int width) {
   auto rest = static_cast<std::uint64_t>(value);
   for (int i = width - 1; i >= 0; --i) {
@@ -35,20 +34,24 @@ char *PutName(char *out, const char *name) {
   return out + 3;
 }
 
+// Three fields with a separator between them, the first of firstWidth
+// digits: a date (year, month, day) or a time of day. A separator of '\0'
+// means none (the compact form).
+char *PutTriple(char *out, int firstWidth, std::int32_t first, std::int32_t second,
+                std::int32_t third, char separator) {
+  out = PutDigits(out, first, firstWidth);
+  if (separator != '\0') *out++ = separator;
+  out = PutDigits(out, second, 2);
+  if (separator != '\0') *out++ = separator;
+  return PutDigits(out, third, 2);
+}
+
 char *PutDate(char *out, const TmeStruct &tm, char separator) {
-  out = PutDigits(out, tm.year, 4);
-  if (separator != '\0') *out++ = separator;
-  out = PutDigits(out, tm.month, 2);
-  if (separator != '\0') *out++ = separator;
-  return PutDigits(out, tm.day, 2);
+  return PutTriple(out, 4, tm.year, tm.month, tm.day, separator);
 }
 
 char *PutTimeOfDay(char *out, const TmeStruct &tm, char separator) {
-  out = PutDigits(out, tm.hour, 2);
-  if (separator != '\0') *out++ = separator;
-  out = PutDigits(out, tm.minute, 2);
-  if (separator != '\0') *out++ = separator;
-  return PutDigits(out, tm.second, 2);
+  return PutTriple(out, 2, tm.hour, tm.minute, tm.second, separator);
 }
 
 void WriteStandard(RealTime t, char *out) {

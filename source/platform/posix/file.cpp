@@ -10,6 +10,7 @@
 #include <cstdio>
 
 #include "platform/platform.h"
+#include "platform/posix/host_error.h"
 
 namespace qorb::plat {
 
@@ -41,26 +42,6 @@ bool HostPathFor(const char *pathName, char *out, std::size_t capacity) {
   return length > 0;
 }
 
-std::uint32_t WindowsErrorFor(int error) {
-  switch (error) {
-    case ENOENT:
-    case ENOTDIR:
-      return kErrorFileNotFound;
-    case EACCES:
-    case EPERM:
-    case EISDIR:
-    case EROFS:
-      return kErrorAccessDenied;
-    case EMFILE:
-    case ENFILE:
-      return kErrorTooManyOpenFiles;
-    case ENOMEM:
-      return kErrorNotEnoughMemory;
-    default:
-      return kErrorInvalidParameter;
-  }
-}
-
 }  // namespace
 
 std::FILE *OpenFile(const char *pathName, const char *mode) {
@@ -77,7 +58,7 @@ std::FILE *OpenFile(const char *pathName, const char *mode) {
   // as the Windows run-time does; that filter belongs here, around the FILE*
   // returned below. Writes keep the host's LF line ends.
   std::FILE *file = std::fopen(hostPath, mode);
-  if (file == nullptr) SetLastError(WindowsErrorFor(errno));
+  if (file == nullptr) SetLastError(WindowsErrorFromErrno(errno));
   return file;
 }
 

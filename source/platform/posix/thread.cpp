@@ -16,6 +16,7 @@
 #include <new>
 
 #include "platform/platform.h"
+#include "platform/posix/host_error.h"
 
 namespace qorb::plat {
 
@@ -56,19 +57,6 @@ bool NiceValueFor(int priority, int *nice) {
   }
 }
 
-std::uint32_t WindowsErrorFor(int error) {
-  switch (error) {
-    case EACCES:
-    case EPERM:
-      return kErrorAccessDenied;
-    case ENOMEM:
-    case EAGAIN:
-      return kErrorNotEnoughMemory;
-    default:
-      return kErrorInvalidParameter;
-  }
-}
-
 std::uint32_t SetPriority(int priority) {
   int nice = 0;
   if (!NiceValueFor(priority, &nice)) {
@@ -77,7 +65,7 @@ std::uint32_t SetPriority(int priority) {
   }
   // On Linux a thread id given to setpriority names that one thread.
   if (setpriority(PRIO_PROCESS, static_cast<id_t>(gettid()), nice) != 0) {
-    const std::uint32_t code = WindowsErrorFor(errno);
+    const std::uint32_t code = WindowsErrorFromErrno(errno);
     SetLastError(code);
     return code;
   }
@@ -160,7 +148,7 @@ std::uint32_t BeginThread(ThreadStart start, std::uint32_t stackSize, void *argu
   }
   if (rc != 0) {
     delete launch;
-    SetLastError(WindowsErrorFor(rc));
+    SetLastError(WindowsErrorFromErrno(rc));
     return kThreadStartFailed;
   }
   return NextThreadHandle();
