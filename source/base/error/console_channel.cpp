@@ -6,8 +6,8 @@
 // the platform's OpenFile for the log. Each log line is appended by one
 // open, one write and one close, so lines of concurrent reporters (threads
 // or processes) neither tear nor get lost.
+#include <bit>
 #include <cstdio>
-#include <cstring>
 
 #include "bounded_format.h"
 #include "error/error_private.h"
@@ -36,7 +36,7 @@ char SeverityLetter(std::uint32_t severity) {
     case 0:
       return '?';
     default:
-      return static_cast<char>('a' + __builtin_ctz(severity));
+      return static_cast<char>('a' + std::countr_zero(severity));
   }
 }
 
@@ -74,8 +74,9 @@ void AppendToLog(const char *task, const char *stamp, const char *line, std::siz
   std::FILE *log = plat::OpenFile(name, "a");
   if (log == nullptr) return;
   // Under the stream's buffer size, so the close writes it in one piece.
-  std::fwrite(line, 1, length, log);
-  std::fclose(log);
+  // A log that cannot be written is skipped like one that cannot be opened.
+  static_cast<void>(std::fwrite(line, 1, length, log));
+  static_cast<void>(std::fclose(log));
 }
 
 }  // namespace
@@ -84,7 +85,7 @@ std::uint32_t WriteLine(const Report &report, std::uint32_t mode) {
   const char *stamp = CurrentStamp();
   char line[kLineSize + 1];
   const std::size_t length = FormatLine(line, report, stamp);
-  if (mode != ERR_MODE_LOG) std::fwrite(line, 1, length, stdout);
+  if (mode != ERR_MODE_LOG) static_cast<void>(std::fwrite(line, 1, length, stdout));
   if (mode != ERR_MODE_CONSOLE) AppendToLog(report.task, stamp, line, length);
   return 1;
 }

@@ -18,8 +18,8 @@ void AppendPanicLine(const char *text, const char *file, std::uint32_t line) {
   if (log == nullptr) return;
   char stamp[16];
   TmeRealTimeToAltString(TmeGetRealTime(), stamp);
-  std::fprintf(log, "%s %s - %s:%u - %s\n", stamp, "", file, line, text);
-  std::fclose(log);
+  static_cast<void>(std::fprintf(log, "%s %s - %s:%u - %s\n", stamp, "", file, line, text));
+  static_cast<void>(std::fclose(log));
 }
 
 }  // namespace

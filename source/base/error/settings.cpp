@@ -53,6 +53,12 @@ bool EnsureMutex(SemMutexHandle &handle) {
   return true;
 }
 
+// The words of ErrInitialize carry the caller's functions as plain values.
+template <typename Function>
+Function AsFunction(std::uintptr_t word) {
+  return reinterpret_cast<Function>(word);  // NOLINT(performance-no-int-to-ptr)
+}
+
 // Stores the arguments of the mode; false for a mode outside 1 to 6.
 bool StoreModeArguments(std::uint32_t mode, std::uintptr_t a, std::uintptr_t b, std::uintptr_t c,
                         std::uintptr_t d) {
@@ -61,14 +67,14 @@ bool StoreModeArguments(std::uint32_t mode, std::uintptr_t a, std::uintptr_t b, 
       g_sinkA.store(a, kRelaxed);
       g_sinkB.store(b, kRelaxed);
       g_sinkC.store(c, kRelaxed);
-      g_sinkFunction.store(reinterpret_cast<ErrSinkFunction>(d), kRelaxed);
+      g_sinkFunction.store(AsFunction<ErrSinkFunction>(d), kRelaxed);
       return true;
     case ERR_MODE_TABLE:
       g_anchor.store(a, kRelaxed);
-      g_messageBoxHook.store(reinterpret_cast<ErrMessageBoxHook>(b), kRelaxed);
+      g_messageBoxHook.store(AsFunction<ErrMessageBoxHook>(b), kRelaxed);
       return true;
     case ERR_MODE_CALLBACK:
-      g_reportCallback.store(reinterpret_cast<ErrReportCallback>(a), kRelaxed);
+      g_reportCallback.store(AsFunction<ErrReportCallback>(a), kRelaxed);
       return true;
     case ERR_MODE_CONSOLE:
     case ERR_MODE_BOTH:

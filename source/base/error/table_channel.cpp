@@ -24,7 +24,7 @@ void ShowMessageBox(const char *text) {
   if (hook != nullptr) {
     hook(text);
   } else {
-    std::fprintf(stderr, "%s\n", text);
+    static_cast<void>(std::fprintf(stderr, "%s\n", text));
   }
 }
 
