@@ -120,10 +120,13 @@ typedef struct ErrSinkRecord {
 #pragma pack(pop)
 
 /* Sink of mode 1: called with (0, a, b, c, record, 298); answers 0 when the
- * record was delivered. */
+ * record was delivered. Without a sink function every record counts as
+ * refused with 87. */
 typedef uint32_t (*ErrSinkFunction)(uintptr_t zero, uintptr_t a, uintptr_t b, uintptr_t c,
                                     ErrSinkRecord *record, uint32_t length);
-/* Message-box hook of mode 2: shows the text; its result is ignored. */
+/* Message-box hook of mode 2: shows the text; its result is ignored. Errors
+ * numbered 10 to 99 show the class "Unknown Error"; without a hook the text
+ * goes to standard error. */
 typedef void (*ErrMessageBoxHook)(const char *text);
 /* Report callback of mode 4: gets the severity and the formatted message. */
 typedef void (*ErrReportCallback)(uint32_t severity, const char *message);
@@ -132,14 +135,17 @@ typedef void (*ErrReportCallback)(uint32_t severity, const char *message);
  * panic and (mode 2) error-table mutexes. task, when not NULL, becomes the
  * default task name and must outlive its use. a to d carry the mode's
  * arguments (sink arguments and function, anchor and hook, callback).
- * Returns 1, or 0 for an unknown mode or a failed mutex creation. */
+ * Every call makes a new memory mutex (a failed one leaves the previous in
+ * place). Returns 1, or 0 for an unknown mode or a failed mutex creation. */
 QORB_API uint32_t ErrInitialize(uint32_t mode, const char *task, uintptr_t a, uintptr_t b,
                                 uintptr_t c, uintptr_t d);
 
 /* Makes one report through the selected channel. task NULL means the default
  * task; time not above 0 means now; file NULL means "Unknown", otherwise only
  * the part after the last backslash is kept. index, when given, holds on
- * entry an earlier table slot to link to and on return the channel's result. */
+ * entry an earlier table slot to link to and on return the channel's result.
+ * Texts too long for their buffers are cut; a console line of severity 0
+ * carries the letter '?'. */
 QORB_API void ErrPutError(const char *task, RealTime time, uint32_t severity, uint32_t number,
                           const char *file, uint32_t line, uint32_t *index, const char *format,
                           ...) QORB_PRINTF(8, 9);
