@@ -14,6 +14,21 @@ namespace {
 
 constexpr std::uint64_t kLargestTotal = 0xFFFFFFFFu;
 
+// Clearing a fresh block through this pointer keeps the compiler from fusing
+// malloc and memset into calloc, which bypasses the C library's per-thread
+// cache and costs a third more per allocation.
+void *(*volatile const g_clear)(void *, int, std::size_t) = std::memset;
+
+// The counters change only under the memory mutex, so a plain load and store
+// suffice (and cost far less than a locked add); the atomics only make the
+// lock-free readers' view well-defined. Adding modulo 2^32 also subtracts.
+void AddToCounters(Registry &registry, std::uint32_t bytes, std::uint32_t blocks) {
+  registry.bytesAllocated.store(registry.bytesAllocated.load(std::memory_order_relaxed) + bytes,
+                                std::memory_order_relaxed);
+  registry.blockCount.store(registry.blockCount.load(std::memory_order_relaxed) + blocks,
+                            std::memory_order_relaxed);
+}
+
 // The text after the last backslash, first six characters, NUL-padded.
 void RecordFileName(MemBlockHeader *header, const char *path) {
   if (path == nullptr) return;  // the field stays all NUL
@@ -71,9 +86,8 @@ void *Allocate(std::uint32_t request, std::uint32_t line, const char *file) {
     lock.Release();
     return ErrNullError(kSourcePath, __LINE__, nullptr);
   }
-  std::memset(header, 0, hostBytes);
-  registry.bytesAllocated.fetch_add(total, std::memory_order_relaxed);
-  registry.blockCount.fetch_add(1, std::memory_order_relaxed);
+  g_clear(header, 0, hostBytes);
+  AddToCounters(registry, total, 1);
 
   header->size = total;
   header->guard = MEM_GUARD_WORD;
@@ -93,8 +107,7 @@ void Free(void *pointer) {
   // size clears just the header so that nothing outside the block is written.
   const bool plausible = SizePlausible(registry, *header);
   const std::uint32_t size = header->size;
-  registry.bytesAllocated.fetch_sub(size, std::memory_order_relaxed);
-  registry.blockCount.fetch_sub(1, std::memory_order_relaxed);
+  AddToCounters(registry, 0u - size, 0u - 1u);
   UnlinkBlock(registry, header);
   std::memset(header, 0, plausible ? HostBytes(size) : kHeaderBytes);
   std::free(header);

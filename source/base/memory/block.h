@@ -68,34 +68,90 @@ struct Registry {
   std::atomic<std::uint32_t> maxBlocks{10000};
   std::atomic<std::uint32_t> exitOnLimit{1};
 };
-Registry &TheRegistry();
+// The one registry of the process; constant-initialised, so it is usable
+// before any constructor of the library runs.
+inline constinit Registry g_registry;
+inline Registry &TheRegistry() {
+  return g_registry;
+}
 
-void AppendBlock(Registry &registry, MemBlockHeader *header);
-void UnlinkBlock(Registry &registry, MemBlockHeader *header);
+// Appends a block at the newest end of the chain.
+inline void AppendBlock(Registry &registry, MemBlockHeader *header) {
+  header->next = nullptr;
+  header->prev = registry.last;
+  if (registry.last != nullptr) {
+    registry.last->next = header;
+  } else {
+    registry.first = header;
+  }
+  registry.last = header;
+}
+
+// Takes a block out of the chain wherever it stands.
+inline void UnlinkBlock(Registry &registry, MemBlockHeader *header) {
+  if (header->prev != nullptr) {
+    header->prev->next = header->next;
+  } else {
+    registry.first = header->next;
+  }
+  if (header->next != nullptr) {
+    header->next->prev = header->prev;
+  } else {
+    registry.last = header->prev;
+  }
+}
+
+// Reports a failure to take or give back the memory mutex (never recursing
+// when the report itself comes back to the allocator).
+void ReportMutexFailure(std::uint32_t line, std::uint32_t code);
 
 // Holds the memory mutex for a scope. A failure to take or give it back is
 // reported through ErrRcError and the work goes on unguarded.
 class MemoryLock {
  public:
-  MemoryLock();
+  MemoryLock() {
+    const std::uint32_t rc = SemRequestMutex(&qorb::err::MemoryMutex(), SEM_INDEFINITE_WAIT);
+    if (rc == 0) {
+      held_ = true;
+    } else {
+      ReportMutexFailure(__LINE__, rc);
+    }
+  }
   ~MemoryLock() { Release(); }
   MemoryLock(const MemoryLock &) = delete;
   MemoryLock &operator=(const MemoryLock &) = delete;
 
   // Gives the mutex back early (before a report that ends the process).
-  void Release();
+  void Release() {
+    if (!held_) return;
+    held_ = false;
+    const std::uint32_t rc = SemReleaseMutex(&qorb::err::MemoryMutex());
+    if (rc != 0) ReportMutexFailure(__LINE__, rc);
+  }
 
  private:
   bool held_ = false;
 };
 
-// Reports damage of one block in the fixed order top guard, trailer, size.
-// Reads nothing outside the block, whatever its recorded size says.
-void CheckBlock(const Registry &registry, MemBlockHeader *header);
-
 // Whether the recorded size can be that of a live block: at least the
 // overhead and no more than all memory counted. Only then is the trailer
 // read or the caller's area cleared.
-bool SizePlausible(const Registry &registry, const MemBlockHeader &header);
+inline bool SizePlausible(const Registry &registry, const MemBlockHeader &header) {
+  return header.size >= kOverhead &&
+         header.size <= registry.bytesAllocated.load(std::memory_order_relaxed);
+}
+
+// Reports the damage of a block in the fixed order top guard, trailer, size.
+void ReportBlockDamage(const Registry &registry, MemBlockHeader *header);
+
+// Checks one block; a healthy block costs three comparisons. Reads nothing
+// outside the block, whatever its recorded size says.
+inline void CheckBlock(const Registry &registry, MemBlockHeader *header) {
+  if (header->guard == MEM_GUARD_WORD && SizePlausible(registry, *header) &&
+      *TrailerOf(header) == MEM_TRAILER_BYTE) {
+    return;
+  }
+  ReportBlockDamage(registry, header);
+}
 
 }  // namespace qorb::mem

@@ -7,32 +7,46 @@
 
 namespace qorb::mem {
 
-bool SizePlausible(const Registry &registry, const MemBlockHeader &header) {
-  return header.size >= kOverhead &&
-         header.size <= registry.bytesAllocated.load(std::memory_order_relaxed);
+namespace {
+
+enum class Damage { kTopGuard, kBottomGuard, kSize };
+
+// One damage report with the block's allocating site; the recorded name is
+// copied out only here, so that a healthy block costs no formatting work.
+void ReportDamage(Damage damage, const MemBlockHeader &header) {
+  const RecordedName name = NameOf(header);
+  const auto line = static_cast<unsigned short>(header.line);
+  switch (damage) {
+    case Damage::kTopGuard:
+      ErrPutError(nullptr, 0.0, kErrorBit, kReportNumber, kSourcePath, __LINE__, nullptr,
+                  "Top guard corrupt. Allocated: %6.6s:%hu", name.text, line);
+      break;
+    case Damage::kBottomGuard:
+      ErrPutError(nullptr, 0.0, kErrorBit, kReportNumber, kSourcePath, __LINE__, nullptr,
+                  "Bottom guard corrupt. Allocated: %6.6s:%hu", name.text, line);
+      break;
+    case Damage::kSize:
+      ErrPutError(nullptr, 0.0, kErrorBit, kReportNumber, kSourcePath, __LINE__, nullptr,
+                  "Size invalid. Allocated: %6.6s:%hu", name.text, line);
+      break;
+  }
 }
 
-void CheckBlock(const Registry &registry, MemBlockHeader *header) {
-  const bool report = ReportsEnabled();
-  const RecordedName name = NameOf(*header);
-  const auto line = static_cast<unsigned short>(header->line);
-  if (header->guard != MEM_GUARD_WORD && report) {
-    ErrPutError(nullptr, 0.0, kErrorBit, kReportNumber, kSourcePath, __LINE__, nullptr,
-                "Top guard corrupt. Allocated: %6.6s:%hu", name.text, line);
+}  // namespace
+
+void ReportBlockDamage(const Registry &registry, MemBlockHeader *header) {
+  if (header->guard != MEM_GUARD_WORD && ReportsEnabled()) {
+    ReportDamage(Damage::kTopGuard, *header);
   }
   // The trailer is looked for only where a plausible size puts it, so a
   // damaged size never sends the read outside the block.
   const bool plausible = SizePlausible(registry, *header);
-  if (plausible && *TrailerOf(header) != MEM_TRAILER_BYTE && report) {
-    ErrPutError(nullptr, 0.0, kErrorBit, kReportNumber, kSourcePath, __LINE__, nullptr,
-                "Bottom guard corrupt. Allocated: %6.6s:%hu", name.text, line);
+  if (plausible && *TrailerOf(header) != MEM_TRAILER_BYTE && ReportsEnabled()) {
+    ReportDamage(Damage::kBottomGuard, *header);
   }
   // A size below the overhead can belong to no block; it is as invalid as
   // one larger than everything counted.
-  if (!plausible && report) {
-    ErrPutError(nullptr, 0.0, kErrorBit, kReportNumber, kSourcePath, __LINE__, nullptr,
-                "Size invalid. Allocated: %6.6s:%hu", name.text, line);
-  }
+  if (!plausible && ReportsEnabled()) ReportDamage(Damage::kSize, *header);
 }
 
 }  // namespace qorb::mem
