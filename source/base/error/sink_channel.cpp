@@ -18,7 +18,6 @@ static_assert(offsetof(ErrSinkRecord, line) == 16);
 static_assert(offsetof(ErrSinkRecord, file) == 20 && sizeof(ErrSinkRecord::file) == 13);
 static_assert(offsetof(ErrSinkRecord, message) == 33 && sizeof(ErrSinkRecord::message) == 256);
 static_assert(offsetof(ErrSinkRecord, task) == 289 && sizeof(ErrSinkRecord::task) == 9);
-static_assert(sizeof(void *) != 4 || sizeof(ErrEntry) == 276, "the table entry is 276 bytes");
 
 namespace qorb::err {
 

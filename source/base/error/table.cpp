@@ -11,6 +11,8 @@
 
 #include "error/error_private.h"
 
+static_assert(sizeof(void *) != 4 || sizeof(ErrEntry) == 276, "the table entry is 276 bytes");
+
 namespace qorb::err {
 
 namespace {
