@@ -323,8 +323,8 @@ TEST(ErrorConsole, ConcurrentLogLinesAreNeitherLostNorTorn) {
   EnteredTempDir dir;
   FakeClock clock(kNoon);
   ASSERT_EQ(ErrInitialize(ERR_MODE_LOG, "many", 0, 0, 0, 0), 1u);
-  constexpr int kThreads = 4;
-  constexpr int kLines = 150;
+  constexpr int kThreads = 8;
+  constexpr int kLines = 400;
   const std::string padding(300, 'p');
   std::vector<std::thread> threads;
   for (int t = 0; t < kThreads; ++t) {
