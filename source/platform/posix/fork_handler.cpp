@@ -14,6 +14,7 @@
 #include "platform/posix/handle_table.h"
 #include "platform/posix/local_mutex.h"
 #include "platform/posix/named_object.h"
+#include "platform/posix/registry_lock.h"
 
 namespace qorb::plat::posix {
 namespace {
@@ -21,18 +22,18 @@ namespace {
 pthread_once_t g_installOnce = PTHREAD_ONCE_INIT;
 
 void BeforeFork() {
-  LockNames();
+  LockRegistryForFork();
   LockTable();
 }
 
 void AfterForkInParent() {
   UnlockTable();
-  UnlockNames();
+  UnlockRegistryInParent();
 }
 
 void AfterForkInChild() {
   UnlockTable();
-  UnlockNames();
+  ResetRegistryInChild();
   AdoptLocalMutexesAfterFork();
   DropNamedHandlesAfterFork();
 }

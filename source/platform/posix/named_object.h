@@ -29,8 +29,4 @@ bool CloseNamedObject(Slot &slot, Handle handle);
 // (handles are not inherited); they are dropped without closing the objects.
 void DropNamedHandlesAfterFork();
 
-// Taken around fork() so the child finds the name registry whole.
-void LockNames();
-void UnlockNames();
-
 }  // namespace qorb::plat::posix
