@@ -95,6 +95,14 @@ TEST(ErrorReport, BeforeInitializeNothingIsReported) {
       [&] { ErrPutError("task", 0.0, ERR_SEV_WARNING, 1, "file", 1, &index, "lost"); });
   EXPECT_EQ(index, 1u);
   EXPECT_EQ(out, "");
+  // An Error that would call for the message box shows nothing either.
+  index = 0;
+  const std::string err = qorb::test::CaptureStderr([&] {
+    ErrPutError(nullptr, 0.0, ERR_SEV_ERROR, 4, "file", 1, &index, "lost");
+    EXPECT_EQ(ErrNullError("file", 2, nullptr), nullptr);
+  });
+  EXPECT_EQ(index, 1u);
+  EXPECT_EQ(err, "");
   EXPECT_EQ(ErrGetHAB(), 0u);
   EXPECT_EQ(qorb::err::MemoryMutex(), 0u);
   EXPECT_EQ(qorb::err::Verbosity(), 0u);
