@@ -47,8 +47,15 @@ void SetLastError(std::uint32_t code);
 // ---------------------------------------------------------------------------
 // Handles are never 0 and are not handed out again soon after a close, so a
 // stale handle fails with kErrorInvalidHandle instead of reaching another
-// object. A NULL name makes a process-private object; a named one is shared
-// by every process of the same user that creates or opens the name.
+// object. A NULL or empty name makes a process-private object; a named one
+// is shared by every process of the same user that creates or opens the
+// name (any bytes; names too long for the host are refused with
+// kErrorInvalidParameter). A handle of the wrong kind fails with
+// kErrorInvalidHandle. Handles are not inherited: after fork() the child's
+// copies of private objects keep working (the forking thread keeps the
+// mutexes it owned, the others' are abandoned), its named handles are gone.
+// A named mutex is usable only by processes of one pointer width (32 or 64
+// bits); the other width gets kErrorInvalidHandle.
 using Handle = std::uint32_t;
 
 // Creates a mutex, or opens the existing one of that name (then initialOwner
@@ -58,6 +65,7 @@ Handle CreateMutex(const char *name, bool initialOwner);
 // (kErrorFileNotFound when no object has the name).
 Handle OpenMutex(const char *name, std::uint32_t access);
 // Gives up one ownership; false (kErrorNotOwner) when the caller is no owner.
+// Allowed through a handle opened with the synchronize right only.
 bool ReleaseMutex(Handle mutex);
 
 // Creates a manual-reset event, or opens the existing one of that name.
