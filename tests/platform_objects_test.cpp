@@ -1,0 +1,133 @@
+// platform_objects_test.cpp - the platform layer's kernel objects beneath
+// the Sem family: wait results, handle reuse, closes racing waits, fork.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <set>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "platform/platform.h"
+#include "support/child_process.h"
+
+namespace plat = qorb::plat;
+
+namespace {
+
+std::string UniqueName(const std::string &tag) {
+  return "qorb-plat-" + std::to_string(getpid()) + "-" + tag;
+}
+
+TEST(PlatformObjects, AbandonedIsReportedToTheNextOwner) {
+  for (const char *name : {static_cast<const char *>(nullptr), "named"}) {
+    const std::string unique = name != nullptr ? UniqueName(name) : "";
+    const plat::Handle mutex = plat::CreateMutex(name != nullptr ? unique.c_str() : nullptr, false);
+    ASSERT_NE(0u, mutex);
+    std::thread([mutex] { plat::WaitForSingleObject(mutex, plat::kInfinite); }).join();
+    EXPECT_EQ(plat::kWaitAbandoned, plat::WaitForSingleObject(mutex, 0)) << unique;
+    EXPECT_EQ(plat::kWaitObject0, plat::WaitForSingleObject(mutex, 0)) << unique;
+    EXPECT_TRUE(plat::ReleaseMutex(mutex));
+    EXPECT_TRUE(plat::ReleaseMutex(mutex));
+    EXPECT_FALSE(plat::ReleaseMutex(mutex));
+    EXPECT_EQ(plat::kErrorNotOwner, plat::GetLastError());
+    EXPECT_TRUE(plat::CloseHandle(mutex));
+  }
+}
+
+TEST(PlatformObjects, ClosedHandlesAreNotHandedOutAgainSoon) {
+  std::set<plat::Handle> seen;
+  for (int round = 0; round < 5000; ++round) {
+    const plat::Handle event = plat::CreateEvent(nullptr, false);
+    ASSERT_NE(0u, event);
+    EXPECT_TRUE(seen.insert(event).second) << "handle reused after " << round << " closes";
+    ASSERT_TRUE(plat::CloseHandle(event));
+    EXPECT_EQ(plat::kWaitFailed, plat::WaitForSingleObject(event, 0));
+    EXPECT_EQ(plat::kErrorInvalidHandle, plat::GetLastError());
+  }
+  EXPECT_FALSE(plat::SetEvent(0x7FFFFFFFu));  // never handed out
+  EXPECT_EQ(plat::kErrorInvalidHandle, plat::GetLastError());
+}
+
+TEST(PlatformObjects, WrongKindAndLastErrorPerThread) {
+  const plat::Handle mutex = plat::CreateMutex(nullptr, false);
+  const plat::Handle event = plat::CreateEvent(nullptr, false);
+  EXPECT_FALSE(plat::SetEvent(mutex));
+  EXPECT_FALSE(plat::ResetEvent(mutex));
+  EXPECT_FALSE(plat::ReleaseMutex(event));
+  EXPECT_EQ(plat::kErrorInvalidHandle, plat::GetLastError());
+  plat::SetLastError(1234);
+  std::thread([] { EXPECT_EQ(0u, plat::GetLastError()); }).join();
+  EXPECT_EQ(1234u, plat::GetLastError());
+  EXPECT_TRUE(plat::CloseHandle(mutex));
+  EXPECT_TRUE(plat::CloseHandle(event));
+}
+
+// A sleeper on a closed unnamed event must not wake up inside whatever
+// object takes the slot next, even when many slots are recycled meanwhile.
+TEST(PlatformObjects, WaiterOnClosedUnnamedEventIsNotReachedByNewObjects) {
+  const plat::Handle event = plat::CreateEvent(nullptr, false);
+  std::atomic<std::uint32_t> result{0xDEADBEEF};
+  std::thread waiter([&] { result = plat::WaitForSingleObject(event, 300); });
+  std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  ASSERT_TRUE(plat::CloseHandle(event));
+  std::vector<plat::Handle> posted;
+  for (int i = 0; i < 3000; ++i) posted.push_back(plat::CreateEvent(nullptr, true));
+  for (plat::Handle h : posted) plat::CloseHandle(h);
+  for (int i = 0; i < 3000; ++i) plat::CloseHandle(plat::CreateEvent(nullptr, true));
+  waiter.join();
+  EXPECT_EQ(plat::kWaitTimeout, result.load());
+}
+
+// Closing the handle a thread waits on keeps the named object mapped until
+// the wait ends; another handle can still end it.
+TEST(PlatformObjects, CloseDuringNamedWaitKeepsTheObject) {
+  const std::string name = UniqueName("close-race");
+  const plat::Handle waited = plat::CreateEvent(name.c_str(), false);
+  const plat::Handle other = plat::CreateEvent(name.c_str(), false);
+  ASSERT_NE(0u, waited);
+  ASSERT_NE(0u, other);
+  std::atomic<std::uint32_t> result{0xDEADBEEF};
+  std::thread waiter([&] { result = plat::WaitForSingleObject(waited, plat::kInfinite); });
+  std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  EXPECT_TRUE(plat::CloseHandle(waited));
+  EXPECT_FALSE(plat::CloseHandle(waited));
+  EXPECT_TRUE(plat::SetEvent(other));
+  waiter.join();
+  EXPECT_EQ(plat::kWaitObject0, result.load());
+  EXPECT_TRUE(plat::CloseHandle(other));
+  EXPECT_EQ(0u, plat::OpenEvent(name.c_str(), plat::kSynchronize));
+  EXPECT_EQ(plat::kErrorFileNotFound, plat::GetLastError());
+}
+
+TEST(PlatformObjects, ForkedChildKeepsPrivateCopies) {
+  const plat::Handle mine = plat::CreateMutex(nullptr, true);
+  const plat::Handle theirs = plat::CreateMutex(nullptr, false);
+  const plat::Handle event = plat::CreateEvent(nullptr, true);
+  std::atomic<bool> held{false}, done{false};
+  std::thread other([&] {
+    plat::WaitForSingleObject(theirs, plat::kInfinite);
+    held = true;
+    while (!done) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    plat::ReleaseMutex(theirs);
+  });
+  while (!held) std::this_thread::yield();
+  const int status = qorb::test::RunInChild([&] {
+    // The forking thread still owns its mutex; the other thread is gone.
+    if (!plat::ReleaseMutex(mine) || plat::ReleaseMutex(mine)) return 1;
+    if (plat::WaitForSingleObject(theirs, 0) != plat::kWaitAbandoned) return 2;
+    if (plat::WaitForSingleObject(event, 0) != plat::kWaitObject0) return 3;
+    return 0;
+  });
+  done = true;
+  other.join();
+  EXPECT_EQ(0, status);
+  EXPECT_TRUE(plat::ReleaseMutex(mine));  // the parent's state is its own
+  EXPECT_TRUE(plat::CloseHandle(mine));
+  EXPECT_TRUE(plat::CloseHandle(theirs));
+  EXPECT_TRUE(plat::CloseHandle(event));
+}
+
+}  // namespace
