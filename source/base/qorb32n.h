@@ -450,7 +450,7 @@ QORB_API uint32_t LstFreeList_(LstList *list);
 /* A new free-standing item holding data. */
 QORB_API LstItem *LstNew(void *data);
 
-/* Frees an item's block (remove a linked item first); 1. */
+/* Frees an item's block, taking a linked item out of its list first; 1. */
 QORB_API uint32_t LstFree(LstItem *item);
 
 /* A new item holding data, inserted at the head, or at the end with
@@ -461,10 +461,12 @@ QORB_API LstItem *LstInsert(LstList *list, void *data, uint32_t flags);
  * 0 when the item is already in a list. */
 QORB_API uint32_t LstInsertItem(LstList *list, LstItem *item, uint32_t flags);
 
-/* Inserts item right after another, or at the head when after is NULL. */
+/* Inserts item right after another, or at the head when after is NULL; 0
+ * when item is linked already or after is not an item of this list. */
 QORB_API uint32_t LstInsertAfter(LstList *list, LstItem *item, LstItem *after);
 
-/* Inserts item right before another, or at the end when before is NULL. */
+/* Inserts item right before another, or at the end when before is NULL; 0
+ * when item is linked already or before is not an item of this list. */
 QORB_API uint32_t LstInsertBefore(LstList *list, LstItem *item, LstItem *before);
 
 /* Unlinks an item from its list, keeping its block; 0 when not linked. */
@@ -477,7 +479,8 @@ QORB_API uint32_t LstDelete(LstItem *item);
  * lets it precede, or at the end. */
 QORB_API LstItem *LstInsertSorted(LstList *list, void *data, LstComparator comparator);
 
-/* Sorts the items in place (comb sort); item pointers stay valid; 1. */
+/* Sorts the items (comb sort; two items that compare 0 both ways count as
+ * equal and are not exchanged); item pointers stay valid; 1. */
 QORB_API uint32_t LstSort(LstList *list, LstComparator comparator);
 
 /* The first item whose data equals the pointer, or NULL. */

@@ -124,7 +124,7 @@ QORB_API void *MemAllocMem_(uint32_t size, uint32_t line, const char *file) {
 
 QORB_API void MemFreeMem_(void *pointer) {
   if (pointer == nullptr) {
-    std::fputs("Warning! Tried to free NULL pointer.\n", stderr);
+    (void)std::fputs("Warning! Tried to free NULL pointer.\n", stderr);  // nothing more to do
     return;
   }
   qorb::mem::Free(pointer);

@@ -13,9 +13,10 @@ extern "C" QORB_API uint32_t MemDumpMemory(FILE *stream) {
   unsigned long number = 0;
   for (MemBlockHeader *header = registry.first; header != nullptr; header = header->next) {
     const qorb::mem::RecordedName name = qorb::mem::NameOf(*header);
-    std::fprintf(stream, "%5lu. %p %6.6s - %hu: %lu\n", ++number, static_cast<void *>(header),
-                 name.text, static_cast<unsigned short>(header->line),
-                 static_cast<unsigned long>(header->size));
+    // A stream that fails to take a line is the caller's to notice.
+    (void)std::fprintf(stream, "%5lu. %p %6.6s - %hu: %lu\n", ++number, static_cast<void *>(header),
+                       name.text, static_cast<unsigned short>(header->line),
+                       static_cast<unsigned long>(header->size));
   }
   return 1;
 }
