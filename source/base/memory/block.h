@@ -110,7 +110,7 @@ void ReportMutexFailure(std::uint32_t line, std::uint32_t code);
 class MemoryLock {
  public:
   MemoryLock() {
-    const std::uint32_t rc = SemRequestMutex(&qorb::err::MemoryMutex(), SEM_INDEFINITE_WAIT);
+    const std::uint32_t rc = SemRequestMutex(handle_, SEM_INDEFINITE_WAIT);
     if (rc == 0) {
       held_ = true;
     } else {
@@ -125,11 +125,14 @@ class MemoryLock {
   void Release() {
     if (!held_) return;
     held_ = false;
-    const std::uint32_t rc = SemReleaseMutex(&qorb::err::MemoryMutex());
+    const std::uint32_t rc = SemReleaseMutex(handle_);
     if (rc != 0) ReportMutexFailure(__LINE__, rc);
   }
 
  private:
+  // The variable error reporting keeps the handle in; every ErrInitialize
+  // stores a new handle there, so it is read afresh on each take.
+  SemMutexHandle *handle_ = &qorb::err::MemoryMutex();
   bool held_ = false;
 };
 
