@@ -97,6 +97,12 @@ TEST(PlatformObjects, CloseDuringNamedWaitKeepsTheObject) {
   EXPECT_TRUE(plat::SetEvent(other));
   waiter.join();
   EXPECT_EQ(plat::kWaitObject0, result.load());
+  // A handle opened without the synchronize right may not wait.
+  const plat::Handle noRights = plat::OpenEvent(name.c_str(), 0);
+  ASSERT_NE(0u, noRights);
+  EXPECT_EQ(plat::kWaitFailed, plat::WaitForSingleObject(noRights, 0));
+  EXPECT_EQ(plat::kErrorAccessDenied, plat::GetLastError());
+  EXPECT_TRUE(plat::CloseHandle(noRights));
   EXPECT_TRUE(plat::CloseHandle(other));
   EXPECT_EQ(0u, plat::OpenEvent(name.c_str(), plat::kSynchronize));
   EXPECT_EQ(plat::kErrorFileNotFound, plat::GetLastError());

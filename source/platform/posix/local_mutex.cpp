@@ -22,6 +22,7 @@ namespace {
 constexpr std::uint32_t kOwnerMask = 0x3FFFFFFFu;
 constexpr std::uint32_t kAbandoned = 0x40000000u;
 constexpr std::uint32_t kWaiters = 0x80000000u;
+constexpr std::uint32_t kMaxRecursion = 0xFFFFFFFFu;
 
 // Initial-exec keeps the id one instruction away even inside the shared
 // library; 4 bytes fit the static TLS reserve meant for this.
@@ -123,6 +124,10 @@ std::uint32_t WaitLocalMutex(Slot &slot, std::uint32_t milliseconds) {
   const std::uint32_t self = CurrentThreadId();
   std::uint32_t word = slot.word.load(std::memory_order_relaxed);
   if ((word & kOwnerMask) == self) {
+    if (slot.recursion == kMaxRecursion) {
+      SetLastError(kErrorNotEnoughMemory);
+      return kWaitFailed;
+    }
     ++slot.recursion;
     return kWaitObject0;
   }

@@ -237,6 +237,10 @@ std::uint32_t WaitNamedObject(Slot &slot, Handle handle, std::uint32_t milliseco
     SetLastError(kErrorInvalidHandle);
     return kWaitFailed;
   }
+  if ((slot.access.load(std::memory_order_relaxed) & kSynchronize) == 0) {
+    SetLastError(kErrorAccessDenied);
+    return kWaitFailed;
+  }
   if (object->header.kind == SharedKind::kMutex) return WaitSharedMutex(*object, milliseconds);
   return WaitEventWord(object->header.eventWord, milliseconds, true, nullptr);
 }

@@ -27,7 +27,7 @@ struct ProcessStatus {
 ProcessStatus ReadStatus(std::uint32_t pid) {
   ProcessStatus status;
   char path[48];
-  std::snprintf(path, sizeof path, "/proc/%u/stat", pid);
+  (void)std::snprintf(path, sizeof path, "/proc/%u/stat", pid);
   const int fd = open(path, O_RDONLY | O_CLOEXEC);
   if (fd < 0) return status;
   char text[1024];

@@ -132,7 +132,7 @@ bool SharedMutexHeldHere(const SharedObject &object) {
   const std::uint32_t owner = word & 0x3FFFFFFFu;
   if (owner == 0) return false;
   char path[64];
-  std::snprintf(path, sizeof path, "/proc/self/task/%u", owner);
+  (void)std::snprintf(path, sizeof path, "/proc/self/task/%u", owner);
   return access(path, F_OK) == 0;
 }
 
