@@ -60,14 +60,34 @@ std::uint32_t CheckStep(bool succeeded) {
   return succeeded ? plat::kErrorSuccess : plat::GetLastError();
 }
 
-// N + suffix into `buffer`; false (nothing written) when N is too long.
-bool BuildCountName(char (&buffer)[kNameBufferSize], const char *name, const char *suffix) {
-  const std::size_t length = strnlen(name, kMaxCountNameLength + 1);
-  if (length > kMaxCountNameLength) return false;
-  std::memcpy(buffer, name, length);
-  std::memcpy(buffer + length, suffix, sizeof(kEventSuffix));
-  return true;
-}
+// The object names of a counting semaphore named N: N + ".countEvent" and
+// N + ".countMutex", each in 80 bytes; both NULL for an unnamed one.
+class CountNames {
+ public:
+  // False (nothing built) when N does not fit.
+  bool Build(const char *name) {
+    named_ = name != nullptr;
+    if (!named_) return true;
+    const std::size_t length = strnlen(name, kMaxCountNameLength + 1);
+    if (length > kMaxCountNameLength) return false;
+    Join(event_, name, length, kEventSuffix);
+    Join(mutex_, name, length, kMutexSuffix);
+    return true;
+  }
+  const char *event() const { return named_ ? event_ : nullptr; }
+  const char *mutex() const { return named_ ? mutex_ : nullptr; }
+
+ private:
+  static void Join(char (&buffer)[kNameBufferSize], const char *name, std::size_t length,
+                   const char (&suffix)[sizeof(kEventSuffix)]) {
+    std::memcpy(buffer, name, length);
+    std::memcpy(buffer + length, suffix, sizeof suffix);
+  }
+
+  bool named_ = false;
+  char event_[kNameBufferSize];
+  char mutex_[kNameBufferSize];
+};
 
 // The counter is read without the lock by design; atomic_ref keeps that
 // read well-defined while another thread changes it under the mutex.
@@ -76,32 +96,22 @@ std::atomic_ref<std::uint32_t> Counter(SemCount *c) {
 }
 
 std::uint32_t CreateCount(SemCount *c, const char *name, std::uint32_t initial) {
-  char eventName[kNameBufferSize];
-  char mutexName[kNameBufferSize];
-  const bool named = name != nullptr;
-  if (named && (!BuildCountName(eventName, name, kEventSuffix) ||
-                !BuildCountName(mutexName, name, kMutexSuffix))) {
-    return plat::kErrorInvalidParameter;
-  }
-  std::uint32_t rc = CreateStep(&c->event, Kind::kEvent, named ? eventName : nullptr, false);
+  CountNames names;
+  if (!names.Build(name)) return plat::kErrorInvalidParameter;
+  std::uint32_t rc = CreateStep(&c->event, Kind::kEvent, names.event(), false);
   if (rc != 0) return rc;
-  rc = CreateStep(&c->mutex, Kind::kMutex, named ? mutexName : nullptr, false);
+  rc = CreateStep(&c->mutex, Kind::kMutex, names.mutex(), false);
   if (rc != 0) return rc;
   Counter(c).store(initial, std::memory_order_relaxed);
   return plat::kErrorSuccess;
 }
 
 std::uint32_t OpenCount(SemCount *c, const char *name) {
-  char eventName[kNameBufferSize];
-  char mutexName[kNameBufferSize];
-  const bool named = name != nullptr;
-  if (named && (!BuildCountName(eventName, name, kEventSuffix) ||
-                !BuildCountName(mutexName, name, kMutexSuffix))) {
-    return plat::kErrorInvalidParameter;
-  }
-  const std::uint32_t rc = OpenStep(&c->event, Kind::kEvent, named ? eventName : nullptr);
+  CountNames names;
+  if (!names.Build(name)) return plat::kErrorInvalidParameter;
+  const std::uint32_t rc = OpenStep(&c->event, Kind::kEvent, names.event());
   if (rc != 0) return rc;
-  return OpenStep(&c->mutex, Kind::kMutex, named ? mutexName : nullptr);
+  return OpenStep(&c->mutex, Kind::kMutex, names.mutex());
 }
 
 std::uint32_t ChangeCount(SemCount *c, std::uint32_t delta) {
