@@ -2,6 +2,7 @@
 // unnamed within one process and named across real child processes.
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -389,32 +390,31 @@ TEST(SemNamed, ChildKilledWhileOwningLeavesMutexAndName) {
 
 TEST(SemNamed, NameHeldOnlyByKilledChildIsGone) {
   const std::string name = UniqueName("orphan");
-  SemEventHandle e = 0;
+  const std::string readyName = UniqueName("orphan-ready");
+  SemEventHandle e = 0, ready = 0;
   ASSERT_EQ(0u, SemCreateEvent(&e, name.c_str(), 0, 1));
+  ASSERT_EQ(0u, SemCreateEvent(&ready, readyName.c_str(), 0, 0));
   const pid_t child = qorb::test::ForkChild([&] {
-    SemEventHandle ce = 0;
+    SemEventHandle ce = 0, cready = 0;
     if (SemOpenEvent(&ce, name.c_str()) != 0) return 1;
+    if (SemCreateEvent(&cready, readyName.c_str(), 0, 0) != 0 || SemPostEvent(&cready) != 0) {
+      return 2;
+    }
     for (;;) pause();
   });
   ASSERT_GT(child, 0);
-  // Wait until the child holds the name: then it outlives the parent's close.
-  bool childHolds = false;
-  for (int tries = 0; tries < 1000 && !childHolds; ++tries) {
-    SemCloseEvent(&e);
-    childHolds = SemOpenEvent(&e, name.c_str()) == 0;
-    if (!childHolds) {
-      ASSERT_EQ(0u, SemCreateEvent(&e, name.c_str(), 0, 1));
-      std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    }
-  }
-  ASSERT_TRUE(childHolds);
+  ASSERT_EQ(0u, SemWaitEvent(&ready, 10000));
+  EXPECT_EQ(0u, SemCloseEvent(&ready));
   EXPECT_EQ(0u, SemCloseEvent(&e));
   EXPECT_EQ(0u, SemOpenEvent(&e, name.c_str()));  // still there: the child holds it
   EXPECT_EQ(0u, SemWaitEvent(&e, 0));
   EXPECT_EQ(0u, SemCloseEvent(&e));
   ASSERT_EQ(0, kill(child, SIGKILL));
-  EXPECT_EQ(128 + SIGKILL, WaitChild(child));
+  siginfo_t info{};
+  ASSERT_EQ(0, waitid(P_PID, static_cast<id_t>(child), &info, WEXITED | WNOWAIT));
+  // Ended but not yet reaped: a zombie holds nothing either.
   EXPECT_EQ(kNotFound, SemOpenEvent(&e, name.c_str()));
+  EXPECT_EQ(128 + SIGKILL, WaitChild(child));
 }
 
 TEST(SemNamed, EventWakesWaiterInChildProcess) {
