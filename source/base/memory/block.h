@@ -9,6 +9,7 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 #include "error_internal.h"
 #include "qorb32n.h"
@@ -136,12 +137,37 @@ class MemoryLock {
   bool held_ = false;
 };
 
-// Whether the recorded size can be that of a live block: at least the
-// overhead and no more than all memory counted. Only then is the trailer
-// read or the caller's area cleared.
+// On a 64-bit host the header's padding keeps the complement of the size, so
+// that a size damaged to another plausible value is still recognised before
+// it is used to find the trailer or clear the block. The 32-bit header has
+// no room for it; there only the range check below guards.
+inline void SetSizeWitness(MemBlockHeader *header) {
+#if UINTPTR_MAX > 0xFFFFFFFFu
+  const std::uint32_t witness = ~header->size;
+  std::memcpy(header->alignmentPadding, &witness, sizeof witness);
+#else
+  (void)header;
+#endif
+}
+
+inline bool SizeWitnessAgrees(const MemBlockHeader &header) {
+#if UINTPTR_MAX > 0xFFFFFFFFu
+  std::uint32_t witness = 0;
+  std::memcpy(&witness, header.alignmentPadding, sizeof witness);
+  return witness == ~header.size;
+#else
+  (void)header;
+  return true;
+#endif
+}
+
+// Whether the recorded size can be that of this live block: at least the
+// overhead, no more than all memory counted, and (64-bit) agreeing with its
+// witness. Only then is the trailer read or the caller's area cleared.
 inline bool SizePlausible(const Registry &registry, const MemBlockHeader &header) {
   return header.size >= kOverhead &&
-         header.size <= registry.bytesAllocated.load(std::memory_order_relaxed);
+         header.size <= registry.bytesAllocated.load(std::memory_order_relaxed) &&
+         SizeWitnessAgrees(header);
 }
 
 // Reports the damage of a block in the fixed order top guard, trailer, size.
