@@ -34,6 +34,8 @@ void AfterForkInParent() {
 void AfterForkInChild() {
   UnlockTable();
   ResetRegistryInChild();
+  // The parent's sleepers are not here; their count must not pin slots.
+  ForEachSlot([](Slot &slot) { slot.sleepers.store(0, std::memory_order_relaxed); });
   AdoptLocalMutexesAfterFork();
   DropNamedHandlesAfterFork();
 }
