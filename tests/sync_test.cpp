@@ -404,7 +404,6 @@ TEST(SemNamed, NameHeldOnlyByKilledChildIsGone) {
   });
   ASSERT_GT(child, 0);
   ASSERT_EQ(0u, SemWaitEvent(&ready, 10000));
-  EXPECT_EQ(0u, SemCloseEvent(&ready));
   EXPECT_EQ(0u, SemCloseEvent(&e));
   EXPECT_EQ(0u, SemOpenEvent(&e, name.c_str()));  // still there: the child holds it
   EXPECT_EQ(0u, SemWaitEvent(&e, 0));
@@ -415,6 +414,8 @@ TEST(SemNamed, NameHeldOnlyByKilledChildIsGone) {
   // Ended but not yet reaped: a zombie holds nothing either.
   EXPECT_EQ(kNotFound, SemOpenEvent(&e, name.c_str()));
   EXPECT_EQ(128 + SIGKILL, WaitChild(child));
+  EXPECT_EQ(0u, SemCloseEvent(&ready));
+  EXPECT_EQ(kNotFound, SemOpenEvent(&ready, readyName.c_str()));
 }
 
 TEST(SemNamed, EventWakesWaiterInChildProcess) {
