@@ -215,7 +215,8 @@ QORB_API uint32_t ComSetModemControlSignals(uint32_t port, uint32_t signals);
 /* ------------------------------------------------------------------------ */
 
 /* Opaque 32-bit handles kept in the caller's variables. A variable holding 0
- * makes every operation fail quietly with a platform code. */
+ * makes every operation fail quietly with a platform code (6); a NULL
+ * variable address is refused with 87. */
 typedef uint32_t SemMutexHandle;
 typedef uint32_t SemEventHandle;
 
