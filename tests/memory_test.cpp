@@ -37,7 +37,7 @@ std::vector<std::string> TakeReports() {
 // Reports of a child process go to its standard error, where EXPECT_EXIT
 // looks for them.
 void ReportToStderr(uint32_t /*severity*/, const char *message) {
-  std::fprintf(stderr, "%s\n", message);
+  (void)std::fprintf(stderr, "%s\n", message);
 }
 
 MemBlockHeader *HeaderOf(void *user) {
@@ -58,7 +58,7 @@ Status QueryStatus() {
 
 std::string Formatted(const char *format, const void *pointer) {
   char text[64];
-  std::snprintf(text, sizeof text, format, pointer);
+  (void)std::snprintf(text, sizeof text, format, pointer);
   return text;
 }
 
@@ -254,16 +254,16 @@ TEST_F(MemoryTest, DumpListsSurvivorsOldestFirst) {
   std::vector<std::string> lines;
   char line[256];
   while (std::fgets(line, sizeof line, stream) != nullptr) lines.emplace_back(line);
-  std::fclose(stream);
+  (void)std::fclose(stream);
 
   ASSERT_EQ(lines.size(), start_.blocks + 2);
   const unsigned long n = start_.blocks;
   char expected[128];
-  std::snprintf(expected, sizeof expected, "%5lu. %s first. - 7: 35\n", n + 1,
-                Formatted("%p", HeaderOf(first)).c_str());
+  (void)std::snprintf(expected, sizeof expected, "%5lu. %s first. - 7: 35\n", n + 1,
+                      Formatted("%p", HeaderOf(first)).c_str());
   EXPECT_EQ(lines[n], expected);
-  std::snprintf(expected, sizeof expected, "%5lu. %s     ab - 65535: 25\n", n + 2,
-                Formatted("%p", HeaderOf(last)).c_str());
+  (void)std::snprintf(expected, sizeof expected, "%5lu. %s     ab - 65535: 25\n", n + 2,
+                      Formatted("%p", HeaderOf(last)).c_str());
   EXPECT_EQ(lines[n + 1], expected);
 
   MemFreeMem_(first);
@@ -275,7 +275,7 @@ TEST_F(MemoryTest, DumpListsSurvivorsOldestFirst) {
   std::rewind(stream);
   std::size_t count = 0;
   while (std::fgets(line, sizeof line, stream) != nullptr) ++count;
-  std::fclose(stream);
+  (void)std::fclose(stream);
   EXPECT_EQ(count, start_.blocks);
   EXPECT_EQ(MemDumpMemory(nullptr), 1u);
 }
@@ -330,17 +330,13 @@ TEST_F(MemoryTest, ExceededLimitsAllocateAndReportWhenNotExiting) {
   EXPECT_EQ(QueryStatus().bytes, start_.bytes + 275);
   // Every allocation is measured: the third exceeds both limits.
   std::vector<std::string> expected;
-  char text[96];
-  for (uint32_t total : {225u, 250u, 275u}) {
-    std::snprintf(text, sizeof text, "32768 Exceeded MaxAmountMemoryAllowed %lu > %lu",
-                  static_cast<unsigned long>(start_.bytes + total),
-                  static_cast<unsigned long>(start_.bytes + 100));
-    expected.emplace_back(text);
+  for (uint64_t total : {225u, 250u, 275u}) {
+    expected.push_back("32768 Exceeded MaxAmountMemoryAllowed " +
+                       std::to_string(start_.bytes + total) + " > " +
+                       std::to_string(start_.bytes + 100ull));
   }
-  std::snprintf(text, sizeof text, "32768 Exceeded MaxNumBlocksAllowed %lu > %lu",
-                static_cast<unsigned long>(start_.blocks + 3),
-                static_cast<unsigned long>(start_.blocks + 2));
-  expected.emplace_back(text);
+  expected.push_back("32768 Exceeded MaxNumBlocksAllowed " + std::to_string(start_.blocks + 3ull) +
+                     " > " + std::to_string(start_.blocks + 2ull));
   EXPECT_EQ(TakeReports(), expected);
   MemFreeMem_(big);
   MemFreeMem_(second);
@@ -355,7 +351,7 @@ void FillToByteLimit(uint32_t verbosity, uint32_t extraBytes) {
   uint32_t bytes = 0;
   MemQueryStatus(&bytes, nullptr);
   void *block = MemAllocMem_(10000000 - bytes - 25 + extraBytes, 1, "limit");
-  std::fprintf(stderr, "came back %s\n", block != nullptr ? "with a block" : "empty");
+  (void)std::fprintf(stderr, "came back %s\n", block != nullptr ? "with a block" : "empty");
   std::exit(block != nullptr ? 7 : 8);
 }
 
@@ -368,7 +364,7 @@ void FillToBlockLimit(uint32_t verbosity, uint32_t extraBlocks) {
   for (uint32_t i = blocks; i < 10000 + extraBlocks; ++i) {
     if (MemAllocMem_(0, 2, "limit") == nullptr) std::exit(8);
   }
-  std::fprintf(stderr, "all blocks came back\n");
+  (void)std::fprintf(stderr, "all blocks came back\n");
   std::exit(7);
 }
 
@@ -435,7 +431,7 @@ TEST_F(MemoryTest, ConcurrentUseKeepsTheCountersExact) {
         }
       }
       for (void *block : mine) liveBytes[t] += MemQueryBlockSize(block);
-      std::fclose(sink);
+      (void)std::fclose(sink);
     });
   }
   for (std::thread &thread : threads) thread.join();
