@@ -49,6 +49,7 @@ struct SharedObject {
 };
 
 static_assert(sizeof(pthread_mutex_t) <= 64);
+static_assert(sizeof(SharedHeader) == 96, "one layout for 32-bit and 64-bit processes");
 static_assert(sizeof(SharedObject) <= kSharedSize);
 static_assert(std::atomic<std::uint32_t>::is_always_lock_free);
 
