@@ -74,6 +74,7 @@ TEST(PlatformObjects, WaiterOnClosedUnnamedEventIsNotReachedByNewObjects) {
   std::this_thread::sleep_for(std::chrono::milliseconds(20));
   ASSERT_TRUE(plat::CloseHandle(event));
   std::vector<plat::Handle> posted;
+  posted.reserve(3000);
   for (int i = 0; i < 3000; ++i) posted.push_back(plat::CreateEvent(nullptr, true));
   for (plat::Handle h : posted) plat::CloseHandle(h);
   for (int i = 0; i < 3000; ++i) plat::CloseHandle(plat::CreateEvent(nullptr, true));

@@ -7,7 +7,6 @@
 #include <cerrno>
 #include <cstdlib>
 
-extern char **environ;
 
 namespace qorb::test {
 
