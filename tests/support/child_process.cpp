@@ -7,7 +7,6 @@
 #include <cerrno>
 #include <cstdlib>
 
-
 namespace qorb::test {
 
 pid_t ForkChild(const std::function<int()> &body) {
