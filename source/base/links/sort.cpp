@@ -1,49 +1,15 @@
 // sort.cpp - ordering a list with a caller's comparator: inserting one item
 // in order, and sorting the whole list in place by comb sort.
 //
-// Relies on: the linking helpers of link.h, MemAllocMem_ for the new item,
-// malloc for the sort's scratch array (optional: without it the sort works on
-// the links directly).
+// Relies on: the linking helpers of link.h and MemAllocMem_ for the new
+// item. The sort takes no memory beyond the items themselves.
 #include <cstdint>
-#include <cstdlib>
 #include <utility>
 
 #include "links/link.h"
 
 namespace qorb::lst {
 namespace {
-
-// Exchanges the places of two items of one list, `a` standing before `b`;
-// the items move, their data stays with them.
-void SwapPositions(LstList *list, LstItem *a, LstItem *b) {
-  LstItem *beforeA = a->prev;
-  LstItem *afterB = b->next;
-  if (a->next == b) {
-    b->prev = beforeA;
-    b->next = a;
-    a->prev = b;
-    a->next = afterB;
-  } else {
-    LstItem *afterA = a->next;
-    LstItem *beforeB = b->prev;
-    b->prev = beforeA;
-    b->next = afterA;
-    afterA->prev = b;
-    a->prev = beforeB;
-    a->next = afterB;
-    beforeB->next = a;
-  }
-  if (beforeA != nullptr) {
-    beforeA->next = b;
-  } else {
-    list->first = b;
-  }
-  if (afterB != nullptr) {
-    afterB->prev = a;
-  } else {
-    list->last = a;
-  }
-}
 
 // The comb sort's gap sequence: shrink by 3/4, never below 1, and 9 or 10
 // become 11.
@@ -61,68 +27,42 @@ bool OutOfOrder(LstComparator comparator, void *earlier, void *later) {
   return comparator(earlier, later) == 0 && comparator(later, earlier) != 0;
 }
 
-// The list itself as the comb sort's sequence: positions are items, and an
-// exchange moves the two items and carries on from their old places.
-class ListSequence {
- public:
-  using Position = LstItem *;
-  explicit ListSequence(LstList *list) : list_(list) {}
-  Position First() const { return list_->first; }
-  static Position Next(Position at) { return at->next; }
-  static bool Valid(Position at) { return at != nullptr; }
-  static void *Data(Position at) { return at->data; }
-  void Exchange(Position &a, Position &b) {
-    SwapPositions(list_, a, b);
-    std::swap(a, b);
-  }
+// The list as the comb sort's sequence, without moving a link while the
+// passes run: an exchange swaps the contents of two positions, the data and,
+// in `list`, the item that data belongs to. A pass so walks the chain in the
+// order its blocks were laid down instead of chasing items moved about.
+LstItem *OwnerOf(const LstItem *position) {
+  return reinterpret_cast<LstItem *>(position->list);
+}
+void SetOwner(LstItem *position, LstItem *owner) {
+  position->list = reinterpret_cast<LstList *>(owner);
+}
 
- private:
-  LstList *list_;
-};
-
-// A scratch copy of the list's order: the same positions, items and
-// comparisons as on the list, but walked through a flat array, so a pass
-// does not chase pointers across memory. The chain is relinked once at the
-// end.
-struct Entry {
-  LstItem *item;
-  void *data;
-};
-
-class ArraySequence {
- public:
-  using Position = Entry *;
-  explicit ArraySequence(Entry *entries) : entries_(entries) {}
-  Position First() const { return entries_; }
-  static Position Next(Position at) { return at + 1; }
-  static bool Valid(Position /*at*/) { return true; }
-  static void *Data(Position at) { return at->data; }
-  static void Exchange(Position a, Position b) { std::swap(*a, *b); }
-
- private:
-  Entry *entries_;
-};
+// Exchanges the contents of two positions: the data and its owner tag.
+void ExchangeContents(LstItem *a, LstItem *b) {
+  std::swap(a->data, b->data);
+  std::swap(a->list, b->list);
+}
 
 // One pass over the pairs `gap` apart; true when it exchanged any.
-template <class Sequence>
-bool CombPass(Sequence &sequence, uint32_t count, uint32_t gap, LstComparator comparator) {
-  typename Sequence::Position a = sequence.First();
-  typename Sequence::Position b = a;
-  for (uint32_t i = 0; i < gap && Sequence::Valid(b); ++i) b = Sequence::Next(b);
+bool CombPass(LstList *list, uint32_t gap, LstComparator comparator) {
+  LstItem *a = list->first;
+  LstItem *b = a;
+  for (uint32_t i = 0; i < gap && b != nullptr; ++i) b = b->next;
   bool swapped = false;
-  for (uint32_t k = count - gap; k > 0 && Sequence::Valid(b); --k) {
-    if (OutOfOrder(comparator, Sequence::Data(a), Sequence::Data(b))) {
-      sequence.Exchange(a, b);
+  for (uint32_t k = list->count - gap; k > 0 && b != nullptr; --k) {
+    if (OutOfOrder(comparator, a->data, b->data)) {
+      ExchangeContents(a, b);
       swapped = true;
     }
-    a = Sequence::Next(a);
-    b = Sequence::Next(b);
+    a = a->next;
+    b = b->next;
   }
   return swapped;
 }
 
-template <class Sequence>
-void CombSort(Sequence &sequence, uint32_t count, LstComparator comparator) {
+void CombSort(LstList *list, LstComparator comparator) {
+  const uint32_t count = list->count;
   uint32_t gap = count;
   // Passes at gap 1 are bubble-sort passes: a consistent order needs at most
   // `count` of them; the bound makes the sort end whatever the comparator.
@@ -130,53 +70,47 @@ void CombSort(Sequence &sequence, uint32_t count, LstComparator comparator) {
   bool swapped = false;
   do {
     gap = ShrinkGap(gap);
-    swapped = CombPass(sequence, count, gap, comparator);
+    swapped = CombPass(list, gap, comparator);
     if (gap == 1) ++gapOnePasses;
   } while ((swapped || gap > 1) && gapOnePasses < count);
 }
 
-// Below this many items the scratch array costs more than it saves.
-constexpr uint32_t kArrayFromCount = 64;
-
-void RelinkInOrder(LstList *list, const Entry *entries, uint32_t count) {
-  for (uint32_t k = 0; k < count; ++k) {
-    LstItem *item = entries[k].item;
-    item->prev = k > 0 ? entries[k - 1].item : nullptr;
-    item->next = k + 1 < count ? entries[k + 1].item : nullptr;
+// Moves every item to the position its data reached, so that items keep
+// their data and callers' item pointers stay valid. Uses only the items' own
+// fields: `prev` carries the new order, `list` the owner tags.
+void MoveItemsToTheirData(LstList *list) {
+  // The new order, as each owner's successor in `prev`.
+  LstItem *head = OwnerOf(list->first);
+  LstItem *previous = nullptr;
+  for (LstItem *position = list->first; position != nullptr; position = position->next) {
+    LstItem *owner = OwnerOf(position);
+    if (previous != nullptr) previous->prev = owner;
+    previous = owner;
   }
-  list->first = entries[0].item;
-  list->last = entries[count - 1].item;
+  previous->prev = nullptr;
+  // Give every item its own data back, one cycle of the permutation at a
+  // time; each exchange settles one item for good.
+  for (LstItem *position = list->first; position != nullptr; position = position->next) {
+    while (OwnerOf(position) != position) ExchangeContents(position, OwnerOf(position));
+  }
+  // Relink along the recorded order.
+  previous = nullptr;
+  for (LstItem *item = head; item != nullptr;) {
+    LstItem *successor = item->prev;
+    item->prev = previous;
+    item->next = successor;
+    item->list = list;
+    previous = item;
+    item = successor;
+  }
+  list->first = head;
+  list->last = previous;
 }
 
-// Sorts through a scratch array; false, with nothing changed, when there is
-// no memory for it or the links disagree with the count.
-bool SortThroughArray(LstList *list, LstComparator comparator) {
-  const uint32_t count = list->count;
-  // Scratch space for one call, never handed out: taken from the C library
-  // so that a list near the tracked limits can still be sorted.
-  auto *entries = static_cast<Entry *>(std::malloc(sizeof(Entry) * count));
-  if (entries == nullptr) return false;
-  uint32_t filled = 0;
-  LstItem *item = list->first;
-  for (; item != nullptr && filled < count; item = item->next) {
-    entries[filled++] = Entry{item, item->data};
-  }
-  const bool agrees = filled == count && item == nullptr;
-  if (agrees) {
-    ArraySequence sequence(entries);
-    CombSort(sequence, count, comparator);
-    RelinkInOrder(list, entries, count);
-  }
-  std::free(entries);
-  return agrees;
-}
-
-// Either way the same comparisons give the same order; the array only spares
-// the passes their walk across scattered items.
 void SortList(LstList *list, LstComparator comparator) {
-  if (list->count >= kArrayFromCount && SortThroughArray(list, comparator)) return;
-  ListSequence sequence(list);
-  CombSort(sequence, list->count, comparator);
+  for (LstItem *item = list->first; item != nullptr; item = item->next) SetOwner(item, item);
+  CombSort(list, comparator);
+  MoveItemsToTheirData(list);
 }
 
 }  // namespace
