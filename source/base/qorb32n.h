@@ -353,7 +353,7 @@ typedef struct MemBlockHeader {
   uint16_t line;
   char file[6]; /* first six characters of the file name, NUL-padded */
 #if UINTPTR_MAX > 0xFFFFFFFFu
-  char alignmentPadding[12]; /* starts with the size's complement, a witness */
+  char alignmentPadding[12];
 #endif
   uint32_t guard; /* 0x55AA55AA */
 } MemBlockHeader;

@@ -9,6 +9,7 @@
 // posix/ implements this on Linux; a win32/ sibling maps it onto Windows.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <ctime>
@@ -112,6 +113,14 @@ inline constexpr int kPriorityTimeCritical = 15;
 std::uint32_t SetCurrentThreadPriority(int priority);
 // The calling thread's priority as last set successfully (initially normal).
 int GetCurrentThreadPriority();
+
+// ---------------------------------------------------------------------------
+// Memory
+// ---------------------------------------------------------------------------
+// The bytes the host allocator really holds for a block that malloc returned
+// (at least the size asked for), so that a damaged size recorded inside the
+// block can be told apart from one that fits it.
+std::size_t HostAllocationSize(const void *block);
 
 // ---------------------------------------------------------------------------
 // Clock

@@ -90,7 +90,6 @@ void *Allocate(std::uint32_t request, std::uint32_t line, const char *file) {
   AddToCounters(registry, total, 1);
 
   header->size = total;
-  SetSizeWitness(header);
   header->guard = MEM_GUARD_WORD;
   *TrailerOf(header) = MEM_TRAILER_BYTE;
   header->line = static_cast<std::uint16_t>(line);

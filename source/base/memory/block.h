@@ -12,6 +12,7 @@
 #include <cstring>
 
 #include "error_internal.h"
+#include "platform/platform.h"
 #include "qorb32n.h"
 
 namespace qorb::mem {
@@ -137,37 +138,14 @@ class MemoryLock {
   bool held_ = false;
 };
 
-// On a 64-bit host the header's padding keeps the complement of the size, so
-// that a size damaged to another plausible value is still recognised before
-// it is used to find the trailer or clear the block. The 32-bit header has
-// no room for it; there only the range check below guards.
-inline void SetSizeWitness(MemBlockHeader *header) {
-#if UINTPTR_MAX > 0xFFFFFFFFu
-  const std::uint32_t witness = ~header->size;
-  std::memcpy(header->alignmentPadding, &witness, sizeof witness);
-#else
-  (void)header;
-#endif
-}
-
-inline bool SizeWitnessAgrees(const MemBlockHeader &header) {
-#if UINTPTR_MAX > 0xFFFFFFFFu
-  std::uint32_t witness = 0;
-  std::memcpy(&witness, header.alignmentPadding, sizeof witness);
-  return witness == ~header.size;
-#else
-  (void)header;
-  return true;
-#endif
-}
-
 // Whether the recorded size can be that of this live block: at least the
-// overhead, no more than all memory counted, and (64-bit) agreeing with its
-// witness. Only then is the trailer read or the caller's area cleared.
+// overhead, no more than all memory counted, and within what the host
+// allocator holds for it. Only then is the trailer read or the block cleared
+// by that size, so a damaged size never reaches outside the block.
 inline bool SizePlausible(const Registry &registry, const MemBlockHeader &header) {
   return header.size >= kOverhead &&
          header.size <= registry.bytesAllocated.load(std::memory_order_relaxed) &&
-         SizeWitnessAgrees(header);
+         HostBytes(header.size) <= plat::HostAllocationSize(&header);
 }
 
 // Reports the damage of a block in the fixed order top guard, trailer, size.

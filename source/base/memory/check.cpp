@@ -44,8 +44,8 @@ void ReportBlockDamage(const Registry &registry, MemBlockHeader *header) {
   if (plausible && *TrailerOf(header) != MEM_TRAILER_BYTE && ReportsEnabled()) {
     ReportDamage(Damage::kBottomGuard, *header);
   }
-  // A size below the overhead, or one its witness denies, can belong to no
-  // block; it is as invalid as one larger than everything counted.
+  // A size below the overhead, or beyond what the host holds for the block,
+  // can belong to no block: as invalid as one larger than everything counted.
   if (!plausible && ReportsEnabled()) ReportDamage(Damage::kSize, *header);
 }
 
