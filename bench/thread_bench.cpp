@@ -56,7 +56,9 @@ BENCHMARK(BM_BareEventRoundTrip)->UseRealTime();
 
 SemEventHandle g_done = 0;
 
-void AnswerJob(uintptr_t) { SemPostEvent(&g_done); }
+void AnswerJob(uintptr_t) {
+  SemPostEvent(&g_done);
+}
 
 void BM_PoolJobRoundTrip(benchmark::State &state) {
   ErrInitialize(ERR_MODE_CALLBACK, "bench", 0, 0, 0, 0);

@@ -98,7 +98,7 @@ enum ErrSeverity {
 typedef struct ErrEntry {
   uint32_t severity;
   uint32_t number;
-  char text[256];   /* the formatted message, always NUL-terminated */
+  char text[256]; /* the formatted message, always NUL-terminated */
   uint32_t line;
   const char *file; /* points into the reporter's string, not copied */
   uint32_t link;    /* an earlier slot this one follows from, or 0 */
@@ -147,8 +147,8 @@ QORB_API uint32_t ErrInitialize(uint32_t mode, const char *task, uintptr_t a, ui
  * Texts too long for their buffers are cut; a console line of severity 0
  * carries the letter '?'. */
 QORB_API void ErrPutError(const char *task, RealTime time, uint32_t severity, uint32_t number,
-                          const char *file, uint32_t line, uint32_t *index, const char *format,
-                          ...) QORB_PRINTF(8, 9);
+                          const char *file, uint32_t line, uint32_t *index, const char *format, ...)
+    QORB_PRINTF(8, 9);
 
 /* Sets the library-wide verbosity mask (initially 0). */
 QORB_API void BaseSetVerbosity(uint32_t mask);
@@ -243,8 +243,7 @@ QORB_API uint32_t SemRequestMutex(SemMutexHandle *h, uint32_t timeout);
 QORB_API uint32_t SemReleaseMutex(SemMutexHandle *h);
 
 /* Not supported: always 50, the outputs are left as they were. */
-QORB_API uint32_t SemQueryMutex(SemMutexHandle *h, uint32_t *out1, uint32_t *out2,
-                                uint32_t *out3);
+QORB_API uint32_t SemQueryMutex(SemMutexHandle *h, uint32_t *out1, uint32_t *out2, uint32_t *out3);
 
 /* Closes the handle; the variable keeps its old value. */
 QORB_API uint32_t SemCloseMutex(SemMutexHandle *h);
@@ -378,8 +377,7 @@ QORB_API char *MemAllocString_(const char *text, uint32_t line, const char *file
 
 /* Frees the string in *slot, stores a tracked copy of text there (NULL for
  * NULL) and returns it. text must not be the string the slot holds. */
-QORB_API char *MemFreeStringAlloc_(char **slot, const char *text, uint32_t line,
-                                   const char *file);
+QORB_API char *MemFreeStringAlloc_(char **slot, const char *text, uint32_t line, const char *file);
 
 /* Frees the string in *slot and stores pointer there unchanged. */
 QORB_API char *MemFreeStringSet(char **slot, char *pointer);
