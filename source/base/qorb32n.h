@@ -402,10 +402,6 @@ QORB_API uint32_t MemCheckMemory(void);
 /* Writes one line per live block, oldest first, on stream; returns 1. */
 QORB_API uint32_t MemDumpMemory(FILE *stream);
 
-/* Allocation with the calling site filled in. */
-#define MemAllocMem(size) MemAllocMem_((size), __LINE__, __FILE__)
-#define MemAllocString(text) MemAllocString_((text), __LINE__, __FILE__)
-
 /* ------------------------------------------------------------------------ */
 /* Linked lists                                                             */
 /* ------------------------------------------------------------------------ */
