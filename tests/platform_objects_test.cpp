@@ -51,18 +51,10 @@ TEST(PlatformObjects, ClosedHandlesAreNotHandedOutAgainSoon) {
   EXPECT_EQ(plat::kErrorInvalidHandle, plat::GetLastError());
 }
 
-TEST(PlatformObjects, WrongKindAndLastErrorPerThread) {
-  const plat::Handle mutex = plat::CreateMutex(nullptr, false);
-  const plat::Handle event = plat::CreateEvent(nullptr, false);
-  EXPECT_FALSE(plat::SetEvent(mutex));
-  EXPECT_FALSE(plat::ResetEvent(mutex));
-  EXPECT_FALSE(plat::ReleaseMutex(event));
-  EXPECT_EQ(plat::kErrorInvalidHandle, plat::GetLastError());
+TEST(PlatformObjects, LastErrorIsPerThread) {
   plat::SetLastError(1234);
   std::thread([] { EXPECT_EQ(0u, plat::GetLastError()); }).join();
   EXPECT_EQ(1234u, plat::GetLastError());
-  EXPECT_TRUE(plat::CloseHandle(mutex));
-  EXPECT_TRUE(plat::CloseHandle(event));
 }
 
 // A sleeper on a closed unnamed event must not wake up inside whatever
@@ -98,15 +90,7 @@ TEST(PlatformObjects, CloseDuringNamedWaitKeepsTheObject) {
   EXPECT_TRUE(plat::SetEvent(other));
   waiter.join();
   EXPECT_EQ(plat::kWaitObject0, result.load());
-  // A handle opened without the synchronize right may not wait.
-  const plat::Handle noRights = plat::OpenEvent(name.c_str(), 0);
-  ASSERT_NE(0u, noRights);
-  EXPECT_EQ(plat::kWaitFailed, plat::WaitForSingleObject(noRights, 0));
-  EXPECT_EQ(plat::kErrorAccessDenied, plat::GetLastError());
-  EXPECT_TRUE(plat::CloseHandle(noRights));
   EXPECT_TRUE(plat::CloseHandle(other));
-  EXPECT_EQ(0u, plat::OpenEvent(name.c_str(), plat::kSynchronize));
-  EXPECT_EQ(plat::kErrorFileNotFound, plat::GetLastError());
 }
 
 TEST(PlatformObjects, ForkedChildKeepsPrivateCopies) {
