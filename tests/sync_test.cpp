@@ -10,7 +10,6 @@
 #include <chrono>
 #include <string>
 #include <thread>
-#include <vector>
 
 #include "qorb32n.h"
 #include "support/child_process.h"
@@ -39,6 +38,11 @@ uint32_t OnOtherThread(Fn fn) {
   std::thread worker([&] { result = fn(); });
   worker.join();
   return result;
+}
+
+// A counting semaphore's three words, to compare in one go.
+std::array<uint32_t, 3> Words(const SemCount &c) {
+  return {c.mutex, c.event, c.count};
 }
 
 // Gives a thread just started the time to fall asleep in its wait.
@@ -101,9 +105,9 @@ TEST(SemMutex, ExcludesAcrossThreads) {
   SemMutexHandle m = 0;
   ASSERT_EQ(0u, SemCreateMutex(&m, nullptr, 0, 0));
   long counter = 0;
-  std::vector<std::thread> workers;
-  for (int t = 0; t < 3; ++t) {
-    workers.emplace_back([&] {
+  std::array<std::thread, 3> workers;
+  for (auto &worker : workers) {
+    worker = std::thread([&] {
       for (int i = 0; i < 20000 && SemRequestMutex(&m, SEM_INDEFINITE_WAIT) == 0; ++i) {
         const long seen = counter;
         if ((i & 63) == 0) std::this_thread::yield();
@@ -170,9 +174,9 @@ TEST(SemEvent, PostResetQueryAndWait) {
   EXPECT_EQ(SEM_RC_TIMEOUT, SemWaitEvent(&e, 3));
   // One post releases every sleeping waiter; a second changes nothing.
   std::atomic<int> passed{0};
-  std::vector<std::thread> waiters;
-  for (int i = 0; i < 4; ++i) {
-    waiters.emplace_back([&] { passed += SemWaitEvent(&e, SEM_INDEFINITE_WAIT) == 0 ? 1 : 0; });
+  std::array<std::thread, 4> waiters;
+  for (auto &waiter : waiters) {
+    waiter = std::thread([&] { passed += SemWaitEvent(&e, SEM_INDEFINITE_WAIT) == 0 ? 1 : 0; });
   }
   LetWaitersSleep();
   EXPECT_EQ(0u, SemPostEvent(&e));
@@ -385,16 +389,12 @@ TEST(SemCount, NamesAndPartialFailures) {
   SemCount untouched = {11, 22, 33};
   EXPECT_EQ(kInvalidParameter, SemCreateCount(&untouched, (name68 + "y").c_str(), 0, 1));
   EXPECT_EQ(kInvalidParameter, SemOpenCount(&untouched, (name68 + "y").c_str()));
-  EXPECT_EQ(11u, untouched.mutex);
-  EXPECT_EQ(22u, untouched.event);
-  EXPECT_EQ(33u, untouched.count);
+  EXPECT_EQ((std::array<uint32_t, 3>{11, 22, 33}), Words(untouched));
 
   // Opening a missing semaphore fails at the event and leaves the mutex.
   SemCount missing = {44, 55, 66};
   EXPECT_EQ(kNotFound, SemOpenCount(&missing, UniqueName("none").c_str()));
-  EXPECT_EQ(44u, missing.mutex);
-  EXPECT_EQ(0u, missing.event);
-  EXPECT_EQ(66u, missing.count);
+  EXPECT_EQ((std::array<uint32_t, 3>{44, 0, 66}), Words(missing));
   EXPECT_NE(0u, SemOpenCount(&missing, nullptr));
 
   // A create whose mutex name is taken by an event keeps its event.
@@ -403,9 +403,8 @@ TEST(SemCount, NamesAndPartialFailures) {
   ASSERT_EQ(0u, SemCreateEvent(&squatter, (clash + ".countMutex").c_str(), 0, 0));
   SemCount partial = {0, 0, 77};
   EXPECT_EQ(kInvalidHandle, SemCreateCount(&partial, clash.c_str(), 0, 1));
+  EXPECT_EQ((std::array<uint32_t, 3>{0, partial.event, 77}), Words(partial));
   EXPECT_NE(0u, partial.event);
-  EXPECT_EQ(0u, partial.mutex);
-  EXPECT_EQ(77u, partial.count);
   EXPECT_EQ(0u, SemCloseEvent(&partial.event));
   EXPECT_EQ(0u, SemCloseEvent(&squatter));
 }
