@@ -27,14 +27,13 @@ using Entry = std::pair<LstItem *, void *>;
 // Every link, count, position and datum of `list` against the model.
 void ExpectListIs(const LstList *list, const std::vector<Entry> &model) {
   ASSERT_EQ(list->count, model.size());
-  EXPECT_EQ(list->first, model.empty() ? nullptr : model.front().first);
-  EXPECT_EQ(list->last, model.empty() ? nullptr : model.back().first);
+  ASSERT_EQ(list->first, model.empty() ? nullptr : model.front().first);
+  ASSERT_EQ(list->last, model.empty() ? nullptr : model.back().first);
   for (std::size_t k = 0; k < model.size(); ++k) {
     const LstItem *item = model[k].first;
     ASSERT_EQ(item->prev, k == 0 ? nullptr : model[k - 1].first) << "item " << k;
     ASSERT_EQ(item->next, k + 1 == model.size() ? nullptr : model[k + 1].first) << "item " << k;
-    ASSERT_TRUE(item->inList == 1 && item->list == list) << "item " << k;
-    ASSERT_EQ(item->data, model[k].second) << "item " << k;
+    ASSERT_TRUE(item->inList == 1 && item->list == list && item->data == model[k].second) << k;
     ASSERT_EQ(item->index, list->indexed != 0 ? k : 0u) << "item " << k;
   }
 }
@@ -62,8 +61,7 @@ void CombSortModel(std::vector<Entry> &entries, LstComparator comparator) {
     if (gap == 9 || gap == 10) gap = 11;
     swapped = false;
     for (std::size_t i = 0; i + gap < entries.size(); ++i) {
-      void *a = entries[i].second;
-      void *b = entries[i + gap].second;
+      void *a = entries[i].second, *b = entries[i + gap].second;
       if (comparator(a, b) == 0 && comparator(b, a) != 0) {
         std::swap(entries[i], entries[i + gap]);
         swapped = true;
@@ -100,12 +98,10 @@ void RunAgainstModel(uint32_t flags, unsigned seed) {
     LstItem *linked = model.empty() ? nullptr : model[random() % model.size()].first;
     LstItem *item = nullptr;
     switch (operation) {
-      case 0: {  // at the head or the end: a new item, or a loose one again
+      case 0: {  // at the head or the end: a loose item again, or a new one
         const uint32_t where = random() % 2 == 0 ? 0u : LST_AT_END;
-        if (loose.empty() || random() % 2 == 0) {
-          item = LstInsert(list, someData(), where);
-        } else {
-          item = loose.back();
+        item = loose.empty() ? LstInsert(list, someData(), where) : loose.back();
+        if (!loose.empty()) {
           loose.pop_back();
           ASSERT_EQ(LstInsertItem(list, item, where), 1u);
         }
