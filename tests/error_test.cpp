@@ -40,8 +40,10 @@ class ErrorTest : public ::testing::Test {
     g_now = now;
     qorb::plat::SetClockSourceForTesting([] { return g_now.load(); });
   }
-  // Each case runs in a fresh working directory for the files it writes.
+  // Each case runs in a fresh working directory for the files it writes,
+  // with the clock at noon.
   void SetUp() override {
+    SetClock(kNoon);
     std::string name = (std::filesystem::temp_directory_path() / "qorb.XXXXXX").string();
     ASSERT_NE(mkdtemp(name.data()), nullptr);
     std::filesystem::current_path(dir_ = name);
@@ -70,9 +72,6 @@ class ErrorTest : public ::testing::Test {
   template <typename T>
   static std::string Raw(T value) {
     return {reinterpret_cast<const char *>(&value), sizeof value};
-  }
-  static std::string Padded(const std::string &text, std::size_t size) {
-    return text + std::string(size - text.size(), '\0');
   }
 
   // One report with the given message text; what it printed.
@@ -142,7 +141,6 @@ TEST_F(ErrorTest, TableSlotCycleAndFullTable) {
   EXPECT_EQ(Record(), 1u) << "full";
   EXPECT_EQ(ErrClearError(7), 0u);
   EXPECT_EQ(Record(), 1u) << "a full table stays full";
-  EXPECT_EQ(ErrGetError(7), ErrGetError(1));
 }
 
 TEST_F(ErrorTest, TableLinksChangesAndLockTimeout) {
@@ -202,7 +200,6 @@ TEST_F(ErrorTest, TableClassNumberErrorsGoToTheMessageBox) {
 }
 
 TEST_F(ErrorTest, FrontEndsAndPanic) {
-  SetClock(kNoon);
   ASSERT_EQ(ErrInitialize(ERR_MODE_CONSOLE, nullptr, 0, 0, 0, 0), 1u);
   int value = 0;
   EXPECT_EQ(CaptureStdout([&] {
@@ -240,7 +237,6 @@ TEST_F(ErrorTest, FrontEndsAndPanic) {
 }
 
 TEST_F(ErrorTest, SinkRecordBytesAndFailureBlock) {
-  SetClock(kNoon);
   ASSERT_EQ(ErrInitialize(ERR_MODE_SINK, "default", 11, 22, 33, Word(&Sink)), 1u);
   std::uint32_t index = 7;
   ErrPutError(std::string(300, 't').c_str(), 0.0, 0x4000, 101, "C:\\src\\a_file_name_too_long.cpp",
@@ -252,8 +248,8 @@ TEST_F(ErrorTest, SinkRecordBytesAndFailureBlock) {
   EXPECT_EQ(g_seen, (std::vector<std::string>{
                         Raw(static_cast<double>(kNoon)) + Raw(0x4000u) + Raw(101u) + Raw(4242u) +
                             "a_file_name_t" + std::string(256, 'm') + std::string(9, 't'),
-                        Raw(12.5) + Raw(4u) + Raw(3u) + Raw(1u) + Padded("short.c", 13) +
-                            Padded("hi 5", 256) + Padded("default", 9)}));
+                        Raw(12.5) + Raw(4u) + Raw(3u) + Raw(1u) + "short.c" + std::string(6, '\0') +
+                            "hi 5" + std::string(252, '\0') + "default" + std::string(2, '\0')}));
 
   g_sinkResult = 42;
   EXPECT_EQ(Put(0x8000, 9, "C:\\a\\memory", 429, "size 10", &index),
@@ -268,7 +264,6 @@ TEST_F(ErrorTest, SinkRecordBytesAndFailureBlock) {
 }
 
 TEST_F(ErrorTest, ConsoleSeverityLettersAndNumberedMessages) {
-  SetClock(kNoon);
   ASSERT_EQ(ErrInitialize(ERR_MODE_CONSOLE, nullptr, 0, 0, 0, 0), 1u);
   // Only the backslash separates; the name is cut to 8, wide numbers stay whole.
   EXPECT_EQ(Put(0x2000, 12345, "a/b/c.cpp", 123456, "m"), "124846(a/b/c.cp:123456)I12345 m\n");
@@ -316,7 +311,6 @@ TEST_F(ErrorTest, LogDailyFileAndDayChange) {
 }
 
 TEST_F(ErrorTest, LogConcurrentLinesAreNeitherLostNorTorn) {
-  SetClock(kNoon);
   ASSERT_EQ(ErrInitialize(ERR_MODE_LOG, "many", 0, 0, 0, 0), 1u);
   // Every line is the same, so the file must be exactly that line 3200 times.
   const std::string padding(400, 'p');
@@ -335,7 +329,6 @@ TEST_F(ErrorTest, LogConcurrentLinesAreNeitherLostNorTorn) {
 }
 
 TEST_F(ErrorTest, OverlongTextsAreCutNeverOverrun) {
-  SetClock(kNoon);
   const std::string huge(2000, 'M');
   const std::string longTask(300, 'T');
   ASSERT_EQ(ErrInitialize(ERR_MODE_CALLBACK, nullptr, Word(&Callback), 0, 0, 0), 1u);
