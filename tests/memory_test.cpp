@@ -1,6 +1,6 @@
-// memory_test.cpp - the tracked allocator: recorded sizes and refusals,
-// guard and size damage, the limits (in child processes), the dump, strings
-// and slots, and concurrent use.
+// memory_test.cpp - the tracked allocator: guard and size damage, the dump,
+// strings and slots with the refusals, the limits (in child processes) and
+// concurrent use.
 #include <gtest/gtest.h>
 
 #include <algorithm>
