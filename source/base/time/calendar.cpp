@@ -7,11 +7,16 @@
 // steps wrap modulo 2^32 (as the 32-bit original did) rather than overflow,
 // so no field value a caller passes can cause undefined behaviour.
 #include <cmath>
+#include <cstddef>
 #include <cstdint>
 
 #include "time_internal.h"
 
 namespace qorb::tme {
+
+// Ten 32-bit fields on every host, as callers lay the structure out.
+static_assert(sizeof(TmeStruct) == 40 && offsetof(TmeStruct, tenThousandths) == 24 &&
+              offsetof(TmeStruct, secondsReal) == 28 && offsetof(TmeStruct, dayOfWeek) == 36);
 
 namespace {
 
