@@ -137,7 +137,7 @@ QORB_API LstItem *LstInsertSorted(LstList *list, void *data, LstComparator compa
 
 QORB_API uint32_t LstSort(LstList *list, LstComparator comparator) {
   if (list == nullptr || comparator == nullptr) return 0;
-  if (list->count < 2) return 1;
+  if (list->count < 2 || list->first == nullptr) return 1;
   qorb::lst::SortList(list, comparator);
   qorb::lst::Renumber(list);
   return 1;
