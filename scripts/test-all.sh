@@ -39,6 +39,6 @@ for config in "${configs[@]}"; do
   rm -f "${log}"
 done
 
-echo "all configurations: ${passed} passed, ${failed} failed"
+echo "total: ${passed} passed, ${failed} failed"
 [ "${failed}" -eq 0 ] || status=1
 exit "${status}"
