@@ -102,10 +102,9 @@ void Free(void *pointer) {
   Registry &registry = TheRegistry();
   MemBlockHeader *header = HeaderOf(pointer);
   MemoryLock lock;
-  CheckBlock(registry, header);
   // Clearing follows the recorded size only when it can be real; a damaged
   // size clears just the header so that nothing outside the block is written.
-  const bool plausible = SizePlausible(registry, *header);
+  const bool plausible = CheckBlock(registry, header);
   const std::uint32_t size = header->size;
   AddToCounters(registry, 0u - size, 0u - 1u);
   UnlinkBlock(registry, header);

@@ -151,14 +151,15 @@ inline bool SizePlausible(const Registry &registry, const MemBlockHeader &header
 // Reports the damage of a block in the fixed order top guard, trailer, size.
 void ReportBlockDamage(const Registry &registry, MemBlockHeader *header);
 
-// Checks one block; a healthy block costs three comparisons. Reads nothing
-// outside the block, whatever its recorded size says.
-inline void CheckBlock(const Registry &registry, MemBlockHeader *header) {
-  if (header->guard == MEM_GUARD_WORD && SizePlausible(registry, *header) &&
-      *TrailerOf(header) == MEM_TRAILER_BYTE) {
-    return;
+// Checks one block and answers whether its recorded size can be trusted
+// (see SizePlausible). Reads nothing outside the block, whatever its recorded
+// size says; a healthy block costs a few comparisons.
+inline bool CheckBlock(const Registry &registry, MemBlockHeader *header) {
+  const bool plausible = SizePlausible(registry, *header);
+  if (header->guard != MEM_GUARD_WORD || !plausible || *TrailerOf(header) != MEM_TRAILER_BYTE) {
+    ReportBlockDamage(registry, header);
   }
-  ReportBlockDamage(registry, header);
+  return plausible;
 }
 
 }  // namespace qorb::mem
