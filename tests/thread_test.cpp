@@ -1,9 +1,12 @@
 // Tests of the worker pool: growth, order of idle workers, priorities,
 // termination and concurrent use.
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <chrono>
+#include <cstdlib>
 #include <set>
 #include <string>
 #include <thread>
@@ -145,6 +148,29 @@ TEST_F(ThreadPool, JobsRunAtTheirLevelOrIdleAndRefusalsAreReported) {
   // Without the flag a job runs at the idle priority its worker fell to.
   EXPECT_EQ(PriorityOfJob(30, 1), qorb::plat::kPriorityIdle);
   EXPECT_EQ(ThdTerminate(), 0u);
+}
+
+// As a user who may not raise a priority, the pool keeps working: the
+// refused raise is reported and the job runs all the same. Runs in a child,
+// which gives up root first where the suite runs as root.
+void RunPoolWithoutPrivileges() {
+  if (geteuid() == 0) {
+    const rlimit noRaise{0, 0};
+    if (setrlimit(RLIMIT_NICE, &noRaise) != 0 || setgid(65534) != 0 || setuid(65534) != 0) {
+      std::exit(2);
+    }
+  }
+  ErrInitialize(ERR_MODE_CALLBACK, "test", reinterpret_cast<uintptr_t>(&CollectReport), 0, 0, 0);
+  ThdInitialize(1);
+  const int lowered = PriorityOfJob(5, THD_SET_PRIORITY);
+  g_reports.clear();
+  const int refused = PriorityOfJob(15, THD_SET_PRIORITY);
+  const bool reported = g_reports.size() == 1 && g_reports.front() == "5 : No error text available";
+  std::exit(lowered == qorb::plat::kPriorityIdle && refused == lowered && reported ? 0 : 1);
+}
+
+TEST_F(ThreadPool, KeepsWorkingWhereRaisingPriorityIsRefused) {
+  EXPECT_EXIT(RunPoolWithoutPrivileges(), testing::ExitedWithCode(0), "");
 }
 
 void CountJob(uintptr_t argument) {
