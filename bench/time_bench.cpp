@@ -40,8 +40,8 @@ void StandardFormGmtimeSnprintf(benchmark::State &state) {
     const auto fraction = static_cast<unsigned long>((t - static_cast<double>(seconds)) * 10000.0);
     benchmark::DoNotOptimize(std::snprintf(
         out, sizeof out, "%4lu-%02lu-%02lu_%02lu:%02lu:%02lu.%04lu",
-        static_cast<unsigned long>(parts.tm_year + 1900),
-        static_cast<unsigned long>(parts.tm_mon + 1), static_cast<unsigned long>(parts.tm_mday),
+        static_cast<unsigned long>(parts.tm_year) + 1900,
+        static_cast<unsigned long>(parts.tm_mon) + 1, static_cast<unsigned long>(parts.tm_mday),
         static_cast<unsigned long>(parts.tm_hour), static_cast<unsigned long>(parts.tm_min),
         static_cast<unsigned long>(parts.tm_sec), fraction));
     benchmark::ClobberMemory();

@@ -13,17 +13,18 @@ namespace qorb::test {
 
 inline std::string Capture(std::FILE *stream, const std::function<void()> &body) {
   std::FILE *sink = std::tmpfile();
-  std::fflush(stream);
+  if (sink == nullptr) return {};
+  static_cast<void>(std::fflush(stream));
   const int saved = dup(fileno(stream));
   dup2(fileno(sink), fileno(stream));
   body();
-  std::fflush(stream);
+  static_cast<void>(std::fflush(stream));
   dup2(saved, fileno(stream));
   close(saved);
   std::string text;
   std::rewind(sink);
   for (int c = std::fgetc(sink); c != EOF; c = std::fgetc(sink)) text += static_cast<char>(c);
-  std::fclose(sink);
+  static_cast<void>(std::fclose(sink));
   return text;
 }
 
