@@ -99,7 +99,7 @@ void MoveItemsToTheirData(LstList *list) {
     if (previous != nullptr) previous->prev = owner;
     previous = owner;
   }
-  previous->prev = nullptr;
+  if (previous != nullptr) previous->prev = nullptr;
   // Give every item its own data back, one cycle of the permutation at a
   // time; each exchange settles one item for good.
   for (LstItem *position = list->first; position != nullptr; position = position->next) {
