@@ -44,7 +44,15 @@ Handle CreateLocal(ObjectKind kind, bool initial) {
   return posix::PublishSlot(*slot, kind, posix::kAllAccess);
 }
 
+// Creates an unnamed object, or creates (or opens) the named one.
+Handle CreateObject(ObjectKind localKind, ObjectKind namedKind, const char *name, bool initial) {
+  if (!HasName(name)) return CreateLocal(localKind, initial);
+  posix::InstallForkHandlers();
+  return posix::OpenNamedObject(namedKind, name, initial, true, posix::kAllAccess);
+}
+
 Handle OpenExisting(ObjectKind kind, const char *name, std::uint32_t access) {
+  posix::InstallForkHandlers();
   if (name == nullptr) return FailHandle(kErrorInvalidParameter);
   if (name[0] == '\0') return FailHandle(kErrorFileNotFound);
   return posix::OpenNamedObject(kind, name, false, false, access & posix::kAllAccess);
@@ -71,14 +79,10 @@ bool SetOrReset(Handle event, bool posted) {
 }  // namespace
 
 Handle CreateMutex(const char *name, bool initialOwner) {
-  if (!HasName(name)) return CreateLocal(ObjectKind::kLocalMutex, initialOwner);
-  posix::InstallForkHandlers();
-  return posix::OpenNamedObject(ObjectKind::kNamedMutex, name, initialOwner, true,
-                                posix::kAllAccess);
+  return CreateObject(ObjectKind::kLocalMutex, ObjectKind::kNamedMutex, name, initialOwner);
 }
 
 Handle OpenMutex(const char *name, std::uint32_t access) {
-  posix::InstallForkHandlers();
   return OpenExisting(ObjectKind::kNamedMutex, name, access);
 }
 
@@ -96,14 +100,10 @@ bool ReleaseMutex(Handle mutex) {
 }
 
 Handle CreateEvent(const char *name, bool initialState) {
-  if (!HasName(name)) return CreateLocal(ObjectKind::kLocalEvent, initialState);
-  posix::InstallForkHandlers();
-  return posix::OpenNamedObject(ObjectKind::kNamedEvent, name, initialState, true,
-                                posix::kAllAccess);
+  return CreateObject(ObjectKind::kLocalEvent, ObjectKind::kNamedEvent, name, initialState);
 }
 
 Handle OpenEvent(const char *name, std::uint32_t access) {
-  posix::InstallForkHandlers();
   return OpenExisting(ObjectKind::kNamedEvent, name, access);
 }
 
