@@ -15,7 +15,7 @@
 
 #include "error/error_private.h"
 #include "error_internal.h"
-#include "platform/platform.h"
+#include "platform/clock.h"
 #include "support/capture.h"
 
 namespace {

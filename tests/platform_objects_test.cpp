@@ -10,7 +10,7 @@
 #include <thread>
 #include <vector>
 
-#include "platform/platform.h"
+#include "platform/objects.h"
 #include "support/child_process.h"
 
 namespace plat = qorb::plat;
@@ -24,52 +24,52 @@ std::string UniqueName(const std::string &tag) {
 TEST(PlatformObjects, AbandonedIsReportedToTheNextOwner) {
   for (const char *name : {static_cast<const char *>(nullptr), "named"}) {
     const std::string unique = name != nullptr ? UniqueName(name) : "";
-    const plat::Handle mutex = plat::CreateMutex(name != nullptr ? unique.c_str() : nullptr, false);
+    const plat::Handle mutex = plat::CreateMutexObject(name != nullptr ? unique.c_str() : nullptr, false);
     ASSERT_NE(0u, mutex);
-    std::thread([mutex] { plat::WaitForSingleObject(mutex, plat::kInfinite); }).join();
-    EXPECT_EQ(plat::kWaitAbandoned, plat::WaitForSingleObject(mutex, 0)) << unique;
-    EXPECT_EQ(plat::kWaitObject0, plat::WaitForSingleObject(mutex, 0)) << unique;
-    EXPECT_TRUE(plat::ReleaseMutex(mutex));
-    EXPECT_TRUE(plat::ReleaseMutex(mutex));
-    EXPECT_FALSE(plat::ReleaseMutex(mutex));
-    EXPECT_EQ(plat::kErrorNotOwner, plat::GetLastError());
-    EXPECT_TRUE(plat::CloseHandle(mutex));
+    std::thread([mutex] { plat::WaitForObject(mutex, plat::kInfinite); }).join();
+    EXPECT_EQ(plat::kWaitAbandoned, plat::WaitForObject(mutex, 0)) << unique;
+    EXPECT_EQ(plat::kWaitObject0, plat::WaitForObject(mutex, 0)) << unique;
+    EXPECT_TRUE(plat::ReleaseMutexObject(mutex));
+    EXPECT_TRUE(plat::ReleaseMutexObject(mutex));
+    EXPECT_FALSE(plat::ReleaseMutexObject(mutex));
+    EXPECT_EQ(plat::kErrorNotOwner, plat::LastError());
+    EXPECT_TRUE(plat::CloseObject(mutex));
   }
 }
 
 TEST(PlatformObjects, ClosedHandlesAreNotHandedOutAgainSoon) {
   std::set<plat::Handle> seen;
   for (int round = 0; round < 5000; ++round) {
-    const plat::Handle event = plat::CreateEvent(nullptr, false);
+    const plat::Handle event = plat::CreateEventObject(nullptr, false);
     ASSERT_NE(0u, event);
     EXPECT_TRUE(seen.insert(event).second) << "handle reused after " << round << " closes";
-    ASSERT_TRUE(plat::CloseHandle(event));
-    EXPECT_EQ(plat::kWaitFailed, plat::WaitForSingleObject(event, 0));
-    EXPECT_EQ(plat::kErrorInvalidHandle, plat::GetLastError());
+    ASSERT_TRUE(plat::CloseObject(event));
+    EXPECT_EQ(plat::kWaitFailed, plat::WaitForObject(event, 0));
+    EXPECT_EQ(plat::kErrorInvalidHandle, plat::LastError());
   }
-  EXPECT_FALSE(plat::SetEvent(0x7FFFFFFFu));  // never handed out
-  EXPECT_EQ(plat::kErrorInvalidHandle, plat::GetLastError());
+  EXPECT_FALSE(plat::SetEventObject(0x7FFFFFFFu));  // never handed out
+  EXPECT_EQ(plat::kErrorInvalidHandle, plat::LastError());
 }
 
 TEST(PlatformObjects, LastErrorIsPerThread) {
   plat::SetLastError(1234);
-  std::thread([] { EXPECT_EQ(0u, plat::GetLastError()); }).join();
-  EXPECT_EQ(1234u, plat::GetLastError());
+  std::thread([] { EXPECT_EQ(0u, plat::LastError()); }).join();
+  EXPECT_EQ(1234u, plat::LastError());
 }
 
 // A sleeper on a closed unnamed event must not wake up inside whatever
 // object takes the slot next, even when many slots are recycled meanwhile.
 TEST(PlatformObjects, WaiterOnClosedUnnamedEventIsNotReachedByNewObjects) {
-  const plat::Handle event = plat::CreateEvent(nullptr, false);
+  const plat::Handle event = plat::CreateEventObject(nullptr, false);
   std::atomic<std::uint32_t> result{0xDEADBEEF};
-  std::thread waiter([&] { result = plat::WaitForSingleObject(event, 300); });
+  std::thread waiter([&] { result = plat::WaitForObject(event, 300); });
   std::this_thread::sleep_for(std::chrono::milliseconds(20));
-  ASSERT_TRUE(plat::CloseHandle(event));
+  ASSERT_TRUE(plat::CloseObject(event));
   std::vector<plat::Handle> posted;
   posted.reserve(3000);
-  for (int i = 0; i < 3000; ++i) posted.push_back(plat::CreateEvent(nullptr, true));
-  for (plat::Handle h : posted) plat::CloseHandle(h);
-  for (int i = 0; i < 3000; ++i) plat::CloseHandle(plat::CreateEvent(nullptr, true));
+  for (int i = 0; i < 3000; ++i) posted.push_back(plat::CreateEventObject(nullptr, true));
+  for (plat::Handle h : posted) plat::CloseObject(h);
+  for (int i = 0; i < 3000; ++i) plat::CloseObject(plat::CreateEventObject(nullptr, true));
   waiter.join();
   EXPECT_EQ(plat::kWaitTimeout, result.load());
 }
@@ -78,47 +78,47 @@ TEST(PlatformObjects, WaiterOnClosedUnnamedEventIsNotReachedByNewObjects) {
 // the wait ends; another handle can still end it.
 TEST(PlatformObjects, CloseDuringNamedWaitKeepsTheObject) {
   const std::string name = UniqueName("close-race");
-  const plat::Handle waited = plat::CreateEvent(name.c_str(), false);
-  const plat::Handle other = plat::CreateEvent(name.c_str(), false);
+  const plat::Handle waited = plat::CreateEventObject(name.c_str(), false);
+  const plat::Handle other = plat::CreateEventObject(name.c_str(), false);
   ASSERT_NE(0u, waited);
   ASSERT_NE(0u, other);
   std::atomic<std::uint32_t> result{0xDEADBEEF};
-  std::thread waiter([&] { result = plat::WaitForSingleObject(waited, plat::kInfinite); });
+  std::thread waiter([&] { result = plat::WaitForObject(waited, plat::kInfinite); });
   std::this_thread::sleep_for(std::chrono::milliseconds(20));
-  EXPECT_TRUE(plat::CloseHandle(waited));
-  EXPECT_FALSE(plat::CloseHandle(waited));
-  EXPECT_TRUE(plat::SetEvent(other));
+  EXPECT_TRUE(plat::CloseObject(waited));
+  EXPECT_FALSE(plat::CloseObject(waited));
+  EXPECT_TRUE(plat::SetEventObject(other));
   waiter.join();
   EXPECT_EQ(plat::kWaitObject0, result.load());
-  EXPECT_TRUE(plat::CloseHandle(other));
+  EXPECT_TRUE(plat::CloseObject(other));
 }
 
 TEST(PlatformObjects, ForkedChildKeepsPrivateCopies) {
-  const plat::Handle mine = plat::CreateMutex(nullptr, true);
-  const plat::Handle theirs = plat::CreateMutex(nullptr, false);
-  const plat::Handle event = plat::CreateEvent(nullptr, true);
+  const plat::Handle mine = plat::CreateMutexObject(nullptr, true);
+  const plat::Handle theirs = plat::CreateMutexObject(nullptr, false);
+  const plat::Handle event = plat::CreateEventObject(nullptr, true);
   std::atomic<bool> held{false}, done{false};
   std::thread other([&] {
-    plat::WaitForSingleObject(theirs, plat::kInfinite);
+    plat::WaitForObject(theirs, plat::kInfinite);
     held = true;
     while (!done) std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    plat::ReleaseMutex(theirs);
+    plat::ReleaseMutexObject(theirs);
   });
   while (!held) std::this_thread::yield();
   const int status = qorb::test::RunInChild([&] {
     // The forking thread still owns its mutex; the other thread is gone.
-    if (!plat::ReleaseMutex(mine) || plat::ReleaseMutex(mine)) return 1;
-    if (plat::WaitForSingleObject(theirs, 0) != plat::kWaitAbandoned) return 2;
-    if (plat::WaitForSingleObject(event, 0) != plat::kWaitObject0) return 3;
+    if (!plat::ReleaseMutexObject(mine) || plat::ReleaseMutexObject(mine)) return 1;
+    if (plat::WaitForObject(theirs, 0) != plat::kWaitAbandoned) return 2;
+    if (plat::WaitForObject(event, 0) != plat::kWaitObject0) return 3;
     return 0;
   });
   done = true;
   other.join();
   EXPECT_EQ(0, status);
-  EXPECT_TRUE(plat::ReleaseMutex(mine));  // the parent's state is its own
-  EXPECT_TRUE(plat::CloseHandle(mine));
-  EXPECT_TRUE(plat::CloseHandle(theirs));
-  EXPECT_TRUE(plat::CloseHandle(event));
+  EXPECT_TRUE(plat::ReleaseMutexObject(mine));  // the parent's state is its own
+  EXPECT_TRUE(plat::CloseObject(mine));
+  EXPECT_TRUE(plat::CloseObject(theirs));
+  EXPECT_TRUE(plat::CloseObject(event));
 }
 
 }  // namespace

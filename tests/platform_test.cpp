@@ -12,7 +12,8 @@
 #include <future>
 #include <string>
 
-#include "platform/platform.h"
+#include "platform/files.h"
+#include "platform/thread.h"
 
 namespace plat = qorb::plat;
 
@@ -82,7 +83,7 @@ TEST(PlatformThread, PriorityLevelsReadBackAndReachTheHost) {
     EXPECT_EQ(HostNice(), nice);
     // An unknown level is refused as invalid and changes nothing.
     EXPECT_EQ(plat::SetCurrentThreadPriority(nice > 0 ? 3 : -3), 87u);
-    EXPECT_EQ(plat::GetLastError(), 87u);
+    EXPECT_EQ(plat::LastError(), 87u);
     EXPECT_EQ(plat::GetCurrentThreadPriority(), level);
   }
 }
@@ -96,7 +97,7 @@ TEST(PlatformThreadDeathTest, RefusedRaiseReportsAccessDenied) {
     if (setresgid(65534, 65534, 65534) != 0 || setresuid(65534, 65534, 65534) != 0) std::_Exit(11);
     if (plat::SetCurrentThreadPriority(plat::kPriorityLowest) != 0) std::_Exit(12);
     if (plat::SetCurrentThreadPriority(plat::kPriorityNormal) != 5) std::_Exit(13);
-    if (plat::GetLastError() != 5 || HostNice() != 10) std::_Exit(14);
+    if (plat::LastError() != 5 || HostNice() != 10) std::_Exit(14);
     if (plat::GetCurrentThreadPriority() != plat::kPriorityLowest) std::_Exit(15);
     std::_Exit(0);
   };
@@ -112,19 +113,19 @@ TEST(PlatformFile, OpensBackslashAndDriveNamesAndRefusesOthers) {
   const std::string withoutDrive = windowsName.substr(2);
   // Both names reach the one file that the host name gives.
   for (const std::string &name : {windowsName, withoutDrive}) {
-    std::FILE *out = plat::OpenFile(name.c_str(), "ab");
+    std::FILE *out = plat::OpenHostFile(name.c_str(), "ab");
     ASSERT_NE(out, nullptr) << name;
     (void)std::fputs("hello\n", out);
     (void)std::fclose(out);
   }
   EXPECT_EQ(fs::file_size(dir / "sub" / "a.txt"), 12u);
   // Refusals: a missing file, another drive, an empty or overlong name, none.
-  EXPECT_EQ(plat::OpenFile((withoutDrive + ".missing").c_str(), "r"), nullptr);
-  EXPECT_EQ(plat::GetLastError(), 2u);
+  EXPECT_EQ(plat::OpenHostFile((withoutDrive + ".missing").c_str(), "r"), nullptr);
+  EXPECT_EQ(plat::LastError(), 2u);
   const std::string overlong(5000, 'x');
   for (const char *name : {"Q:\\nowhere.txt", "", overlong.c_str()})
-    EXPECT_FALSE(plat::OpenFile(name, "w"));
-  EXPECT_EQ(plat::OpenFile(nullptr, "r"), nullptr);
-  EXPECT_EQ(plat::GetLastError(), 87u);
+    EXPECT_FALSE(plat::OpenHostFile(name, "w"));
+  EXPECT_EQ(plat::OpenHostFile(nullptr, "r"), nullptr);
+  EXPECT_EQ(plat::LastError(), 87u);
   fs::remove_all(dir);
 }

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "base/thread_internal.h"
-#include "platform/platform.h"
+#include "platform/thread.h"
 #include "qorb32n.h"
 
 namespace {

@@ -9,7 +9,7 @@
 #include <ctime>
 #include <string>
 
-#include "platform/platform.h"
+#include "platform/clock.h"
 #include "qorb32n.h"
 #include "time_internal.h"
 

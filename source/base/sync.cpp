@@ -8,7 +8,7 @@
 #include <atomic>
 #include <cstring>
 
-#include "platform/platform.h"
+#include "platform/objects.h"
 #include "qorb32n.h"
 
 static_assert(sizeof(SemCount) == 12, "SemCount is three 32-bit words");
@@ -29,7 +29,7 @@ static_assert(sizeof(kEventSuffix) == sizeof(kMutexSuffix));
 
 std::uint32_t StoreHandle(std::uint32_t *variable, plat::Handle handle) {
   *variable = handle;
-  return handle != 0 ? plat::kErrorSuccess : plat::GetLastError();
+  return handle != 0 ? plat::kErrorSuccess : plat::LastError();
 }
 
 enum class Kind { kMutex, kEvent };
@@ -37,27 +37,27 @@ enum class Kind { kMutex, kEvent };
 // Create step: the platform opens an existing name instead, and its
 // already-exists indication is not passed on.
 std::uint32_t CreateStep(std::uint32_t *variable, Kind kind, const char *name, bool initial) {
-  return StoreHandle(variable, kind == Kind::kMutex ? plat::CreateMutex(name, initial)
-                                                    : plat::CreateEvent(name, initial));
+  return StoreHandle(variable, kind == Kind::kMutex ? plat::CreateMutexObject(name, initial)
+                                                    : plat::CreateEventObject(name, initial));
 }
 
 // Open step: the right to wait only.
 std::uint32_t OpenStep(std::uint32_t *variable, Kind kind, const char *name) {
-  return StoreHandle(variable, kind == Kind::kMutex ? plat::OpenMutex(name, plat::kSynchronize)
-                                                    : plat::OpenEvent(name, plat::kSynchronize));
+  return StoreHandle(variable, kind == Kind::kMutex ? plat::OpenMutexObject(name, plat::kSynchronize)
+                                                    : plat::OpenEventObject(name, plat::kSynchronize));
 }
 
 // Wait step: an abandoned mutex counts as taken.
 std::uint32_t WaitStep(std::uint32_t handle, std::uint32_t timeout) {
-  const std::uint32_t result = plat::WaitForSingleObject(handle, timeout);
+  const std::uint32_t result = plat::WaitForObject(handle, timeout);
   if (result == plat::kWaitTimeout) return SEM_RC_TIMEOUT;
-  if (result == plat::kWaitFailed) return plat::GetLastError();
+  if (result == plat::kWaitFailed) return plat::LastError();
   return plat::kErrorSuccess;
 }
 
 // Check step for the platform calls that answer true or false.
 std::uint32_t CheckStep(bool succeeded) {
-  return succeeded ? plat::kErrorSuccess : plat::GetLastError();
+  return succeeded ? plat::kErrorSuccess : plat::LastError();
 }
 
 // The object names of a counting semaphore named N: N + ".countEvent" and
@@ -119,8 +119,8 @@ std::uint32_t ChangeCount(SemCount *c, std::uint32_t delta) {
   if (rc != 0) return rc;
   std::atomic_ref<std::uint32_t> counter = Counter(c);
   counter.store(counter.load(std::memory_order_relaxed) + delta, std::memory_order_relaxed);
-  const std::uint32_t posted = CheckStep(plat::SetEvent(c->event));
-  const std::uint32_t released = CheckStep(plat::ReleaseMutex(c->mutex));
+  const std::uint32_t posted = CheckStep(plat::SetEventObject(c->event));
+  const std::uint32_t released = CheckStep(plat::ReleaseMutexObject(c->mutex));
   return posted != 0 ? posted : released;
 }
 
@@ -131,17 +131,17 @@ std::uint32_t WaitCount(SemCount *c, std::uint32_t target, std::uint32_t timeout
   // Lets a change in progress finish; the counter is not tested again.
   rc = WaitStep(c->mutex, SEM_INDEFINITE_WAIT);
   if (rc != 0) return rc;
-  return CheckStep(plat::ReleaseMutex(c->mutex));
+  return CheckStep(plat::ReleaseMutexObject(c->mutex));
 }
 
 std::uint32_t CloseCount(SemCount *c) {
   std::uint32_t rc = WaitStep(c->mutex, SEM_INDEFINITE_WAIT);
   if (rc != 0) return rc;
-  rc = CheckStep(plat::ReleaseMutex(c->mutex));
+  rc = CheckStep(plat::ReleaseMutexObject(c->mutex));
   if (rc != 0) return rc;
-  rc = CheckStep(plat::CloseHandle(c->event));
+  rc = CheckStep(plat::CloseObject(c->event));
   if (rc != 0) return rc;
-  return CheckStep(plat::CloseHandle(c->mutex));
+  return CheckStep(plat::CloseObject(c->mutex));
 }
 
 std::uint32_t QueryCount(SemCount *c) {
@@ -176,7 +176,7 @@ uint32_t SemRequestMutex(SemMutexHandle *h, uint32_t timeout) {
 
 uint32_t SemReleaseMutex(SemMutexHandle *h) {
   if (h == nullptr) return plat::kErrorInvalidParameter;
-  return qorb::sync::CheckStep(plat::ReleaseMutex(*h));
+  return qorb::sync::CheckStep(plat::ReleaseMutexObject(*h));
 }
 
 uint32_t SemQueryMutex(SemMutexHandle * /*h*/, uint32_t * /*out1*/, uint32_t * /*out2*/,
@@ -186,7 +186,7 @@ uint32_t SemQueryMutex(SemMutexHandle * /*h*/, uint32_t * /*out1*/, uint32_t * /
 
 uint32_t SemCloseMutex(SemMutexHandle *h) {
   if (h == nullptr) return plat::kErrorInvalidParameter;
-  return qorb::sync::CheckStep(plat::CloseHandle(*h));
+  return qorb::sync::CheckStep(plat::CloseObject(*h));
 }
 
 // Events -------------------------------------------------------------------
@@ -205,12 +205,12 @@ uint32_t SemResetEvent(SemEventHandle *e, uint32_t *postCount) {
   if (postCount == nullptr) return plat::kErrorInvalidParameter;
   *postCount = 0;  // no post count is kept
   if (e == nullptr) return plat::kErrorInvalidParameter;
-  return qorb::sync::CheckStep(plat::ResetEvent(*e));
+  return qorb::sync::CheckStep(plat::ResetEventObject(*e));
 }
 
 uint32_t SemPostEvent(SemEventHandle *e) {
   if (e == nullptr) return plat::kErrorInvalidParameter;
-  return qorb::sync::CheckStep(plat::SetEvent(*e));
+  return qorb::sync::CheckStep(plat::SetEventObject(*e));
 }
 
 uint32_t SemWaitEvent(SemEventHandle *e, uint32_t timeout) {
@@ -229,7 +229,7 @@ uint32_t SemQueryEvent(SemEventHandle *e, uint32_t *posted) {
 
 uint32_t SemCloseEvent(SemEventHandle *e) {
   if (e == nullptr) return plat::kErrorInvalidParameter;
-  return qorb::sync::CheckStep(plat::CloseHandle(*e));
+  return qorb::sync::CheckStep(plat::CloseObject(*e));
 }
 
 // Counting semaphores ------------------------------------------------------

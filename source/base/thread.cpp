@@ -11,8 +11,9 @@
 #include <cstdint>
 #include <new>
 
-#include "platform/platform.h"
+#include "platform/thread.h"
 #include "qorb32n.h"
+#include "sem_lock.h"
 #include "thread_internal.h"
 
 namespace qorb::thd {
@@ -42,18 +43,10 @@ static_assert(offsetof(WorkerRecord, worker) == 0, "callers see the record as a 
 
 // Holds the thread mutex for a scope; the results of the mutex calls are not
 // examined, as the pool has nobody to tell.
-class PoolLock {
+class PoolLock : public SemLock {
  public:
-  PoolLock() : taken_(SemRequestMutex(&pool.mutex, SEM_INDEFINITE_WAIT) == 0) {}
-  ~PoolLock() {
-    if (taken_) SemReleaseMutex(&pool.mutex);
-  }
-  PoolLock(const PoolLock &) = delete;
-  PoolLock &operator=(const PoolLock &) = delete;
-  bool taken() const { return taken_; }
-
- private:
-  bool taken_;
+  PoolLock() : SemLock(pool.mutex) {}
+  bool taken() const { return held(); }
 };
 
 void ApplyPriority(int priority, std::uint32_t line) {

@@ -3,7 +3,7 @@
 // current directory (modes 5 and 6).
 //
 // Relies on TmeGetRealTime and TmeRealTimeToAltString for the stamp and on
-// the platform's OpenFile for the log. Each log line is appended by one
+// the platform's OpenHostFile for the log. Each log line is appended by one
 // open, one write and one close, so lines of concurrent reporters (threads
 // or processes) neither tear nor get lost.
 #include <bit>
@@ -11,7 +11,7 @@
 
 #include "bounded_format.h"
 #include "error/error_private.h"
-#include "platform/platform.h"
+#include "platform/files.h"
 
 namespace qorb::err {
 
@@ -71,7 +71,7 @@ const char *CurrentStamp() {
 void AppendToLog(const char *task, const char *stamp, const char *line, std::size_t length) {
   char name[kLogFileNameSize];
   BoundedFormat(name, sizeof name, "%s.%8.8s.log", task, stamp);
-  std::FILE *log = plat::OpenFile(name, "a");
+  std::FILE *log = plat::OpenHostFile(name, "a");
   if (log == nullptr) return;
   // Under the stream's buffer size, so the close writes it in one piece.
   // A log that cannot be written is skipped like one that cannot be opened.

@@ -12,6 +12,7 @@
 #include <cstdint>
 
 #include "qorb32n.h"
+#include "sem_lock.h"
 
 namespace qorb::err {
 
@@ -73,22 +74,11 @@ std::uint32_t RecordInTable(const Report &report);                  // mode 2
 std::uint32_t WriteLine(const Report &report, std::uint32_t mode);  // 3, 5, 6
 
 // --- the error table (table.cpp) ------------------------------------------
-// Holds the error-table mutex for its lifetime when code() is 0.
-class TableLock {
+// Holds the error-table mutex (waiting at most 1000 ms) for its lifetime
+// when code() is 0.
+class TableLock : public SemLock {
  public:
   TableLock();
-  ~TableLock();
-  TableLock(const TableLock &) = delete;
-  TableLock &operator=(const TableLock &) = delete;
-
-  // 0 when the mutex is held, else the code of the failed request.
-  std::uint32_t code() const { return code_; }
-  // Gives the mutex back early; the code of the release.
-  std::uint32_t Release();
-
- private:
-  std::uint32_t code_;
-  bool held_;
 };
 
 // Table writes; the caller holds a TableLock.

@@ -2,19 +2,19 @@
 // current directory (and on standard output in modes 3 and 5), then the
 // panic mutex given back so that a caller that took it leaves it free.
 //
-// Relies on the platform's OpenFile, the compact time form and
+// Relies on the platform's OpenHostFile, the compact time form and
 // SemReleaseMutex. Takes no lock; the process goes on afterwards.
 #include <cstdio>
 
 #include "error/error_private.h"
-#include "platform/platform.h"
+#include "platform/files.h"
 
 namespace qorb::err {
 
 namespace {
 
 void AppendPanicLine(const char *text, const char *file, std::uint32_t line) {
-  std::FILE *log = plat::OpenFile("panic.log", "a");
+  std::FILE *log = plat::OpenHostFile("panic.log", "a");
   if (log == nullptr) return;
   char stamp[16];
   TmeRealTimeToAltString(TmeGetRealTime(), stamp);

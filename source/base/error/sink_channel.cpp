@@ -8,7 +8,7 @@
 
 #include "bounded_format.h"
 #include "error/error_private.h"
-#include "platform/platform.h"
+#include "platform/errors.h"
 
 static_assert(sizeof(ErrSinkRecord) == 298, "the sink record is 298 packed bytes");
 static_assert(offsetof(ErrSinkRecord, time) == 0);

@@ -69,17 +69,7 @@ std::uint32_t ChangeUnderLock(Change change) {
 
 }  // namespace
 
-TableLock::TableLock() : code_(SemRequestMutex(&TableMutex(), kTableWaitMs)), held_(code_ == 0) {}
-
-TableLock::~TableLock() {
-  Release();
-}
-
-std::uint32_t TableLock::Release() {
-  if (!held_) return 0;
-  held_ = false;
-  return SemReleaseMutex(&TableMutex());
-}
+TableLock::TableLock() : SemLock(TableMutex(), kTableWaitMs) {}
 
 bool SlotInUse(std::uint32_t slot) {
   return slot < kSlotCount && g_slots[slot].inUse.load(std::memory_order_acquire) != 0;

@@ -12,8 +12,9 @@
 #include <cstring>
 
 #include "error_internal.h"
-#include "platform/platform.h"
+#include "platform/memory.h"
 #include "qorb32n.h"
+#include "sem_lock.h"
 
 namespace qorb::mem {
 
@@ -111,13 +112,8 @@ void ReportMutexFailure(std::uint32_t line, std::uint32_t code);
 // reported through ErrRcError and the work goes on unguarded.
 class MemoryLock {
  public:
-  MemoryLock() {
-    const std::uint32_t rc = SemRequestMutex(handle_, SEM_INDEFINITE_WAIT);
-    if (rc == 0) {
-      held_ = true;
-    } else {
-      ReportMutexFailure(__LINE__, rc);
-    }
+  MemoryLock() : lock_(qorb::err::MemoryMutex()) {
+    if (!lock_.held()) ReportMutexFailure(__LINE__, lock_.code());
   }
   ~MemoryLock() { Release(); }
   MemoryLock(const MemoryLock &) = delete;
@@ -125,17 +121,12 @@ class MemoryLock {
 
   // Gives the mutex back early (before a report that ends the process).
   void Release() {
-    if (!held_) return;
-    held_ = false;
-    const std::uint32_t rc = SemReleaseMutex(handle_);
+    const std::uint32_t rc = lock_.Release();
     if (rc != 0) ReportMutexFailure(__LINE__, rc);
   }
 
  private:
-  // The variable error reporting keeps the handle in; every ErrInitialize
-  // stores a new handle there, so it is read afresh on each take.
-  SemMutexHandle *handle_ = &qorb::err::MemoryMutex();
-  bool held_ = false;
+  SemLock lock_;
 };
 
 // Whether the recorded size can be that of this live block: at least the

@@ -4,7 +4,7 @@
 // a signed 32-bit count, as the library's 32-bit time function delivered.
 #include <cstdint>
 
-#include "platform/platform.h"
+#include "platform/clock.h"
 #include "time_internal.h"
 
 namespace qorb::tme {

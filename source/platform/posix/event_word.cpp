@@ -6,7 +6,7 @@
 
 #include <climits>
 
-#include "platform/platform.h"
+#include "platform/objects.h"
 #include "platform/posix/futex.h"
 
 namespace qorb::plat::posix {

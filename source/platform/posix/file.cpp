@@ -9,7 +9,7 @@
 #include <cstddef>
 #include <cstdio>
 
-#include "platform/platform.h"
+#include "platform/files.h"
 #include "platform/posix/host_error.h"
 
 namespace qorb::plat {
@@ -44,7 +44,7 @@ bool HostPathFor(const char *pathName, char *out, std::size_t capacity) {
 
 }  // namespace
 
-std::FILE *OpenFile(const char *pathName, const char *mode) {
+std::FILE *OpenHostFile(const char *pathName, const char *mode) {
   if (pathName == nullptr || mode == nullptr) {
     SetLastError(kErrorInvalidParameter);
     return nullptr;

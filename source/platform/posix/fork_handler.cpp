@@ -11,7 +11,7 @@
 
 #include <pthread.h>
 
-#include "platform/posix/handle_table.h"
+#include "platform/common/handle_table.h"
 #include "platform/posix/local_mutex.h"
 #include "platform/posix/named_object.h"
 #include "platform/posix/registry_lock.h"

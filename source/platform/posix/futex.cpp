@@ -11,7 +11,7 @@
 #include <cerrno>
 #include <climits>
 
-#include "platform/platform.h"
+#include "platform/objects.h"
 
 namespace qorb::plat::posix {
 namespace {

@@ -5,7 +5,7 @@
 
 #include <cerrno>
 
-#include "platform/platform.h"
+#include "platform/errors.h"
 
 namespace qorb::plat {
 
@@ -14,8 +14,9 @@ std::uint32_t WindowsErrorFromErrno(int error) {
     case 0:
       return kErrorSuccess;
     case ENOENT:
-    case ENOTDIR:
       return kErrorFileNotFound;
+    case ENOTDIR:
+      return kErrorPathNotFound;
     case EACCES:
     case EPERM:
     case EISDIR:
@@ -27,8 +28,12 @@ std::uint32_t WindowsErrorFromErrno(int error) {
     case ENOMEM:
     case EAGAIN:
       return kErrorNotEnoughMemory;
+    case ENOSPC:
+      return kErrorDiskFull;
     case EEXIST:
       return kErrorAlreadyExists;
+    case ENAMETOOLONG:
+      return kErrorNameTooLong;
     case ENOSYS:
     case ENOTSUP:
       return kErrorNotSupported;

@@ -3,18 +3,16 @@
 // Looks the handle up in the slot table and hands the call to the unnamed
 // (local_mutex, event_word) or named (named_object) implementation. Handles
 // are never inherited: fork_handler.cpp says what a child keeps.
-#include "platform/platform.h"
+#include "platform/objects.h"
 #include "platform/posix/event_word.h"
 #include "platform/posix/fork_handler.h"
-#include "platform/posix/handle_table.h"
+#include "platform/common/handle_table.h"
 #include "platform/posix/local_mutex.h"
 #include "platform/posix/named_object.h"
 
 namespace qorb::plat {
 namespace {
 
-using posix::ObjectKind;
-using posix::Slot;
 
 bool Fail(std::uint32_t code) {
   SetLastError(code);
@@ -33,7 +31,7 @@ bool HasName(const char *name) {
 // An unnamed object: its whole state lives in its slot.
 Handle CreateLocal(ObjectKind kind, bool initial) {
   posix::InstallForkHandlers();
-  Slot *slot = posix::AcquireSlot();
+  Slot *slot = AcquireSlot();
   if (slot == nullptr) return FailHandle(kErrorNotEnoughMemory);
   if (kind == ObjectKind::kLocalMutex) {
     posix::InitLocalMutex(*slot, initial);
@@ -41,25 +39,25 @@ Handle CreateLocal(ObjectKind kind, bool initial) {
     slot->sleepers.store(0, std::memory_order_relaxed);
     posix::InitEventWord(slot->word, initial);
   }
-  return posix::PublishSlot(*slot, kind, posix::kAllAccess);
+  return PublishSlot(*slot, kind, kAllAccess);
 }
 
 // Creates an unnamed object, or creates (or opens) the named one.
 Handle CreateObject(ObjectKind localKind, ObjectKind namedKind, const char *name, bool initial) {
   if (!HasName(name)) return CreateLocal(localKind, initial);
   posix::InstallForkHandlers();
-  return posix::OpenNamedObject(namedKind, name, initial, true, posix::kAllAccess);
+  return posix::OpenNamedObject(namedKind, name, initial, true, kAllAccess);
 }
 
 Handle OpenExisting(ObjectKind kind, const char *name, std::uint32_t access) {
   posix::InstallForkHandlers();
   if (name == nullptr) return FailHandle(kErrorInvalidParameter);
   if (name[0] == '\0') return FailHandle(kErrorFileNotFound);
-  return posix::OpenNamedObject(kind, name, false, false, access & posix::kAllAccess);
+  return posix::OpenNamedObject(kind, name, false, false, access & kAllAccess);
 }
 
 bool SetOrReset(Handle event, bool posted) {
-  Slot *slot = posix::LookupSlot(event);
+  Slot *slot = LookupSlot(event);
   if (slot == nullptr) return Fail(kErrorInvalidHandle);
   switch (slot->kind.load(std::memory_order_relaxed)) {
     case ObjectKind::kLocalEvent:
@@ -78,16 +76,16 @@ bool SetOrReset(Handle event, bool posted) {
 
 }  // namespace
 
-Handle CreateMutex(const char *name, bool initialOwner) {
+Handle CreateMutexObject(const char *name, bool initialOwner) {
   return CreateObject(ObjectKind::kLocalMutex, ObjectKind::kNamedMutex, name, initialOwner);
 }
 
-Handle OpenMutex(const char *name, std::uint32_t access) {
+Handle OpenMutexObject(const char *name, std::uint32_t access) {
   return OpenExisting(ObjectKind::kNamedMutex, name, access);
 }
 
-bool ReleaseMutex(Handle mutex) {
-  Slot *slot = posix::LookupSlot(mutex);
+bool ReleaseMutexObject(Handle mutex) {
+  Slot *slot = LookupSlot(mutex);
   if (slot == nullptr) return Fail(kErrorInvalidHandle);
   switch (slot->kind.load(std::memory_order_relaxed)) {
     case ObjectKind::kLocalMutex:
@@ -99,24 +97,24 @@ bool ReleaseMutex(Handle mutex) {
   }
 }
 
-Handle CreateEvent(const char *name, bool initialState) {
+Handle CreateEventObject(const char *name, bool initialState) {
   return CreateObject(ObjectKind::kLocalEvent, ObjectKind::kNamedEvent, name, initialState);
 }
 
-Handle OpenEvent(const char *name, std::uint32_t access) {
+Handle OpenEventObject(const char *name, std::uint32_t access) {
   return OpenExisting(ObjectKind::kNamedEvent, name, access);
 }
 
-bool SetEvent(Handle event) {
+bool SetEventObject(Handle event) {
   return SetOrReset(event, true);
 }
 
-bool ResetEvent(Handle event) {
+bool ResetEventObject(Handle event) {
   return SetOrReset(event, false);
 }
 
-std::uint32_t WaitForSingleObject(Handle object, std::uint32_t milliseconds) {
-  Slot *slot = posix::LookupSlot(object);
+std::uint32_t WaitForObject(Handle object, std::uint32_t milliseconds) {
+  Slot *slot = LookupSlot(object);
   if (slot == nullptr) {
     SetLastError(kErrorInvalidHandle);
     return kWaitFailed;
@@ -135,14 +133,14 @@ std::uint32_t WaitForSingleObject(Handle object, std::uint32_t milliseconds) {
   }
 }
 
-bool CloseHandle(Handle object) {
-  Slot *slot = posix::LookupSlot(object);
+bool CloseObject(Handle object) {
+  Slot *slot = LookupSlot(object);
   if (slot == nullptr) return Fail(kErrorInvalidHandle);
   switch (slot->kind.load(std::memory_order_relaxed)) {
     case ObjectKind::kLocalMutex:
     case ObjectKind::kLocalEvent:
-      if (!posix::RetireHandle(*slot, object)) return Fail(kErrorInvalidHandle);
-      posix::ReleaseSlot(*slot);
+      if (!RetireHandle(*slot, object)) return Fail(kErrorInvalidHandle);
+      ReleaseSlot(*slot);
       return true;
     case ObjectKind::kNamedMutex:
     case ObjectKind::kNamedEvent:

@@ -1,13 +1,11 @@
-// load.cpp - what the platform does when the library is loaded.
+// load.cpp - the library's load entry on POSIX hosts.
 //
-// Windows sends every DLL a notification for each thread that starts or ends
-// unless the DLL opts out; the library has no per-thread work to do then.
-#include "platform/platform.h"
+// Windows sends a DLL a notification for each thread that starts or ends
+// unless it opts out; the library has no per-thread work then. POSIX hosts
+// send none, so the constructor has nothing to switch off: all state starts
+// from its static initial values. It stays as the one place for load work.
+namespace {
 
-namespace qorb::plat {
+__attribute__((constructor)) void OnLibraryLoad() {}
 
-// POSIX hosts have no per-thread attach or detach calls into a shared
-// library, so there is nothing to switch off.
-void DisableThreadNotifications() {}
-
-}  // namespace qorb::plat
+}  // namespace

@@ -4,7 +4,7 @@
 // answer the size that was asked for).
 #include <malloc.h>
 
-#include "platform/platform.h"
+#include "platform/memory.h"
 
 namespace qorb::plat {
 

@@ -17,42 +17,31 @@
 #include <cstring>
 
 #include "platform/posix/event_word.h"
+#include "platform/posix/host_error.h"
 #include "platform/posix/registry_lock.h"
 #include "platform/posix/shared_object.h"
 #include "platform/posix/shm_name.h"
 
-namespace qorb::plat::posix {
+namespace qorb::plat {
 
+// What a handle to a named object keeps on this host: its own mapping of the
+// object's page and the identity of the file behind the name.
 struct NamedMapping {
-  SharedObject *object;
+  posix::SharedObject *object;
   dev_t device;
   ino_t inode;
-  char shmName[kShmNameSize];
+  char shmName[posix::kShmNameSize];
 };
+
+}  // namespace qorb::plat
+
+namespace qorb::plat::posix {
 
 namespace {
 
 Handle FailHandle(std::uint32_t code) {
   SetLastError(code);
   return 0;
-}
-
-std::uint32_t ErrorFromErrno(int error) {
-  switch (error) {
-    case ENOENT:
-      return kErrorFileNotFound;
-    case EACCES:
-    case EPERM:
-      return kErrorAccessDenied;
-    case EMFILE:
-    case ENFILE:
-      return kErrorTooManyOpenFiles;
-    case ENOMEM:
-    case ENOSPC:
-      return kErrorNotEnoughMemory;
-    default:
-      return kErrorInvalidParameter;
-  }
 }
 
 SharedKind SharedKindOf(ObjectKind kind) {
@@ -73,7 +62,7 @@ class OpenedObject {
   }
   std::uint32_t Open(const char *shmName, bool mayCreate) {
     const int fd = shm_open(shmName, O_RDWR | (mayCreate ? O_CREAT : 0), 0600);
-    if (fd < 0) return ErrorFromErrno(errno);
+    if (fd < 0) return WindowsErrorFromErrno(errno);
     const std::uint32_t error = MapFile(fd, mayCreate);
     close(fd);
     return error;
@@ -85,17 +74,17 @@ class OpenedObject {
  private:
   std::uint32_t MapFile(int fd, bool mayCreate) {
     struct stat status {};
-    if (fstat(fd, &status) != 0) return ErrorFromErrno(errno);
+    if (fstat(fd, &status) != 0) return WindowsErrorFromErrno(errno);
     device_ = status.st_dev;
     inode_ = status.st_ino;
     sized_ = static_cast<std::size_t>(status.st_size) >= kSharedSize;
     // A creator that ended before sizing the file leaves it short.
     if (!sized_) {
       if (!mayCreate) return kErrorSuccess;
-      if (ftruncate(fd, static_cast<off_t>(kSharedSize)) != 0) return ErrorFromErrno(errno);
+      if (ftruncate(fd, static_cast<off_t>(kSharedSize)) != 0) return WindowsErrorFromErrno(errno);
     }
     void *address = mmap(nullptr, kSharedSize, PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
-    if (address == MAP_FAILED) return ErrorFromErrno(errno);
+    if (address == MAP_FAILED) return WindowsErrorFromErrno(errno);
     object_ = static_cast<SharedObject *>(address);
     return kErrorSuccess;
   }

@@ -8,7 +8,7 @@
 
 #include <cstdint>
 
-#include "platform/posix/handle_table.h"
+#include "platform/common/handle_table.h"
 
 namespace qorb::plat::posix {
 

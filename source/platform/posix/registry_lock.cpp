@@ -10,7 +10,7 @@
 #include <cerrno>
 #include <mutex>
 
-#include "platform/platform.h"
+#include "platform/errors.h"
 #include "platform/posix/shm_name.h"
 
 namespace qorb::plat::posix {

@@ -11,7 +11,7 @@
 #include <cstdio>
 #include <ctime>
 
-#include "platform/platform.h"
+#include "platform/objects.h"
 #include "platform/posix/event_word.h"
 #include "platform/posix/futex.h"
 

@@ -15,7 +15,7 @@
 #include <cstddef>
 #include <new>
 
-#include "platform/platform.h"
+#include "platform/thread.h"
 #include "platform/posix/host_error.h"
 
 namespace qorb::plat {

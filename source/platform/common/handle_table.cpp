@@ -3,12 +3,12 @@
 // Creating and closing take one process-wide lock; lookups take none (see
 // handle_table.h). A slot goes back into use only when more than
 // kMinFreeSlots others are free and no thread sleeps on it or uses it.
-#include "platform/posix/handle_table.h"
+#include "platform/common/handle_table.h"
 
 #include <mutex>
 #include <new>
 
-namespace qorb::plat::posix {
+namespace qorb::plat {
 
 std::atomic<Slot *> g_chunks[kMaxChunks];
 
@@ -118,4 +118,4 @@ void UnlockTable() {
   g_tableLock.unlock();
 }
 
-}  // namespace qorb::plat::posix
+}  // namespace qorb::plat

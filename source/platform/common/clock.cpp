@@ -6,7 +6,7 @@
 #include <atomic>
 #include <ctime>
 
-#include "platform/platform.h"
+#include "platform/clock.h"
 
 namespace qorb::plat {
 

@@ -2,14 +2,14 @@
 //
 // Every platform call that fails stores a Windows error number here; callers
 // read it right after the failing call, on the same thread.
-#include "platform/platform.h"
+#include "platform/errors.h"
 
 namespace qorb::plat {
 namespace {
 thread_local std::uint32_t t_lastError = kErrorSuccess;
 }  // namespace
 
-std::uint32_t GetLastError() {
+std::uint32_t LastError() {
   return t_lastError;
 }
 

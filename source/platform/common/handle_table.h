@@ -10,9 +10,9 @@
 #include <atomic>
 #include <cstdint>
 
-#include "platform/platform.h"
+#include "platform/objects.h"
 
-namespace qorb::plat::posix {
+namespace qorb::plat {
 
 enum class ObjectKind : std::uint32_t {
   kFree = 0,
@@ -26,6 +26,7 @@ enum class ObjectKind : std::uint32_t {
 inline constexpr std::uint32_t kModifyState = 0x0002u;
 inline constexpr std::uint32_t kAllAccess = kSynchronize | kModifyState;
 
+// The host keeps what a named handle needs in a record of its own.
 struct NamedMapping;
 
 struct alignas(64) Slot {
@@ -95,4 +96,4 @@ void ForEachSlot(Visit visit) {
 void LockTable();
 void UnlockTable();
 
-}  // namespace qorb::plat::posix
+}  // namespace qorb::plat
