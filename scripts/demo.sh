@@ -3,6 +3,8 @@
 # directory (it writes the day's log file there).
 set -eu
 cd "$(dirname "$0")/.."
+. scripts/host-setup.sh
+ensure_build_tools
 top=$(pwd)
 cmake --preset demo >/dev/null
 cmake --build --preset demo

@@ -1,17 +1,26 @@
 #!/usr/bin/env bash
-# Builds and tests every configuration: native, sanitize, and m32 where the
-# 32-bit toolchain (Debian's g++-multilib) is installed. Ends with one line
-# "N passed, N failed" over all of them; exits non-zero when anything failed.
+# Builds and tests every configuration this host can run: native, sanitize,
+# and m32 (i386) natively or under user-mode emulation. On a fresh machine it
+# installs what the build needs when it runs as root, and otherwise names the
+# packages to install. Says plainly what it skipped and why, and ends with
+# one line "total: N passed, N failed"; exits non-zero when anything failed.
 set -u
 cd "$(dirname "$0")/.."
+. scripts/host-setup.sh
+
+ensure_build_tools tests || exit 1
 
 configs=(native sanitize)
-if echo 'int main(void){return 0;}' | g++ -m32 -x c++ - -o /tmp/qorb32n-m32-probe 2>/dev/null; then
+if m32_reason=$(ensure_m32); then
   configs+=(m32)
+  echo "m32: ${m32_reason}"
 else
-  echo "skipping m32: the 32-bit toolchain is not installed (apt-get install g++-multilib)"
+  echo "skipping m32: ${m32_reason}"
 fi
-rm -f /tmp/qorb32n-m32-probe
+if [ -n "${QORB_EXTRA_CONFIGS:-}" ]; then
+  read -r -a extra <<<"${QORB_EXTRA_CONFIGS}"
+  configs+=("${extra[@]}")
+fi
 
 passed=0
 failed=0
@@ -36,6 +45,7 @@ for config in "${configs[@]}"; do
   else
     status=1
   fi
+  grep -E '^\s*[0-9]+/[0-9]+ Test +#[0-9]+: .*Skipped' "${log}" | sed -E 's/^/  skipped in '"${config}"': /'
   rm -f "${log}"
 done
 
