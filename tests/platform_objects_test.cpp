@@ -12,6 +12,7 @@
 
 #include "platform/objects.h"
 #include "support/child_process.h"
+#include "support/wait_until.h"
 
 namespace plat = qorb::plat;
 
@@ -24,7 +25,8 @@ std::string UniqueName(const std::string &tag) {
 TEST(PlatformObjects, AbandonedIsReportedToTheNextOwner) {
   for (const char *name : {static_cast<const char *>(nullptr), "named"}) {
     const std::string unique = name != nullptr ? UniqueName(name) : "";
-    const plat::Handle mutex = plat::CreateMutexObject(name != nullptr ? unique.c_str() : nullptr, false);
+    const plat::Handle mutex =
+        plat::CreateMutexObject(name != nullptr ? unique.c_str() : nullptr, false);
     ASSERT_NE(0u, mutex);
     std::thread([mutex] { plat::WaitForObject(mutex, plat::kInfinite); }).join();
     EXPECT_EQ(plat::kWaitAbandoned, plat::WaitForObject(mutex, 0)) << unique;
@@ -57,13 +59,18 @@ TEST(PlatformObjects, LastErrorIsPerThread) {
   EXPECT_EQ(1234u, plat::LastError());
 }
 
+// Waits until a thread of this process is inside a wait on the object.
+void AwaitSleeper(plat::Handle object) {
+  ASSERT_TRUE(qorb::test::WaitUntil([&] { return plat::SleepersForTesting(object) == 1; }));
+}
+
 // A sleeper on a closed unnamed event must not wake up inside whatever
 // object takes the slot next, even when many slots are recycled meanwhile.
 TEST(PlatformObjects, WaiterOnClosedUnnamedEventIsNotReachedByNewObjects) {
   const plat::Handle event = plat::CreateEventObject(nullptr, false);
   std::atomic<std::uint32_t> result{0xDEADBEEF};
   std::thread waiter([&] { result = plat::WaitForObject(event, 300); });
-  std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  AwaitSleeper(event);
   ASSERT_TRUE(plat::CloseObject(event));
   std::vector<plat::Handle> posted;
   posted.reserve(3000);
@@ -84,7 +91,7 @@ TEST(PlatformObjects, CloseDuringNamedWaitKeepsTheObject) {
   ASSERT_NE(0u, other);
   std::atomic<std::uint32_t> result{0xDEADBEEF};
   std::thread waiter([&] { result = plat::WaitForObject(waited, plat::kInfinite); });
-  std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  AwaitSleeper(waited);
   EXPECT_TRUE(plat::CloseObject(waited));
   EXPECT_FALSE(plat::CloseObject(waited));
   EXPECT_TRUE(plat::SetEventObject(other));
@@ -97,6 +104,8 @@ TEST(PlatformObjects, ForkedChildKeepsPrivateCopies) {
   const plat::Handle mine = plat::CreateMutexObject(nullptr, true);
   const plat::Handle theirs = plat::CreateMutexObject(nullptr, false);
   const plat::Handle event = plat::CreateEventObject(nullptr, true);
+  const std::string name = UniqueName("fork");
+  const plat::Handle named = plat::CreateEventObject(name.c_str(), true);
   std::atomic<bool> held{false}, done{false};
   std::thread other([&] {
     plat::WaitForObject(theirs, plat::kInfinite);
@@ -110,7 +119,9 @@ TEST(PlatformObjects, ForkedChildKeepsPrivateCopies) {
     if (!plat::ReleaseMutexObject(mine) || plat::ReleaseMutexObject(mine)) return 1;
     if (plat::WaitForObject(theirs, 0) != plat::kWaitAbandoned) return 2;
     if (plat::WaitForObject(event, 0) != plat::kWaitObject0) return 3;
-    return 0;
+    // Named handles are not inherited: the child holds no such object.
+    if (plat::WaitForObject(named, 0) != plat::kWaitFailed) return 4;
+    return plat::LastError() == plat::kErrorInvalidHandle ? 0 : 5;
   });
   done = true;
   other.join();
@@ -119,6 +130,7 @@ TEST(PlatformObjects, ForkedChildKeepsPrivateCopies) {
   EXPECT_TRUE(plat::CloseObject(mine));
   EXPECT_TRUE(plat::CloseObject(theirs));
   EXPECT_TRUE(plat::CloseObject(event));
+  EXPECT_TRUE(plat::CloseObject(named));
 }
 
 }  // namespace

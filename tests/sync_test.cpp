@@ -1,7 +1,9 @@
 // sync_test.cpp - the Sem family: mutexes, events and counting semaphores,
 // unnamed within one process and named across real child processes.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/mman.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -11,8 +13,12 @@
 #include <string>
 #include <thread>
 
+#include "platform/objects.h"
 #include "qorb32n.h"
 #include "support/child_process.h"
+#include "support/host.h"
+#include "support/scenario.h"
+#include "support/wait_until.h"
 
 namespace {
 
@@ -22,8 +28,8 @@ constexpr uint32_t kInvalidHandle = 6;
 constexpr uint32_t kInvalidParameter = 87;
 constexpr uint32_t kNotOwner = 288;
 
-using qorb::test::ForkChild;
-using qorb::test::RunInChild;
+using qorb::test::RunScenario;
+using qorb::test::StartScenario;
 using qorb::test::WaitChild;
 
 // A name no other test process uses: parallel test runs never collide.
@@ -45,9 +51,11 @@ std::array<uint32_t, 3> Words(const SemCount &c) {
   return {c.mutex, c.event, c.count};
 }
 
-// Gives a thread just started the time to fall asleep in its wait.
-void LetWaitersSleep() {
-  std::this_thread::sleep_for(std::chrono::milliseconds(20));
+// Waits until `count` threads of this process are inside a wait on the
+// object, so that what the test does next happens to sleeping waiters.
+void AwaitSleepers(uint32_t handle, uint32_t count) {
+  ASSERT_TRUE(
+      qorb::test::WaitUntil([&] { return qorb::plat::SleepersForTesting(handle) == count; }));
 }
 
 TEST(SemMutex, OwnershipTimeOutsAndReentrancy) {
@@ -87,7 +95,7 @@ TEST(SemMutex, AbandonedByEndedThreadGoesToWaiters) {
     blockedResult = SemRequestMutex(&m, SEM_INDEFINITE_WAIT);
     if (blockedResult == 0) blockedResult = SemReleaseMutex(&m);
   });
-  LetWaitersSleep();
+  AwaitSleepers(m, 1);
   stage = 2;
   owner.join();
   blocked.join();
@@ -178,7 +186,7 @@ TEST(SemEvent, PostResetQueryAndWait) {
   for (auto &waiter : waiters) {
     waiter = std::thread([&] { passed += SemWaitEvent(&e, SEM_INDEFINITE_WAIT) == 0 ? 1 : 0; });
   }
-  LetWaitersSleep();
+  AwaitSleepers(e, 4);
   EXPECT_EQ(0u, SemPostEvent(&e));
   EXPECT_EQ(0u, SemPostEvent(&e));
   for (auto &waiter : waiters) waiter.join();
@@ -272,27 +280,43 @@ TEST(SemNamed, KindsNamesAndAccess) {
   EXPECT_EQ(0u, SemCloseMutex(&owner));
 }
 
+// A second process reaches the parent's mutex by name; the owner flag of a
+// create that finds the name is ignored.
+QORB_SCENARIO(OpenOwnedMutex) {
+  const char *name = arguments.at(0).c_str();
+  SemMutexHandle opened = 0, created = 0;
+  if (SemOpenMutex(&opened, name) != 0) return 2;
+  if (SemRequestMutex(&opened, 0) != SEM_RC_TIMEOUT) return 3;
+  if (SemCreateMutex(&created, name, 0, 1) != 0) return 4;
+  if (SemRequestMutex(&created, 1) != SEM_RC_TIMEOUT) return 5;
+  return SemReleaseMutex(&created) == kNotOwner ? 0 : 6;
+}
+
 TEST(SemNamed, MutexSharedWithChildProcess) {
   const std::string name = UniqueName("shared-mutex");
   SemMutexHandle m = 0;
   ASSERT_EQ(0u, SemCreateMutex(&m, name.c_str(), 0, 1));
-  EXPECT_EQ(0, RunInChild([&] {
-              // The parent's handles mean nothing here: the child is no holder.
-              if (SemRequestMutex(&m, 0) != kInvalidHandle) return 1;
-              SemMutexHandle opened = 0, created = 0;
-              if (SemOpenMutex(&opened, name.c_str()) != 0) return 2;
-              if (SemRequestMutex(&opened, 0) != SEM_RC_TIMEOUT) return 3;
-              if (SemCreateMutex(&created, name.c_str(), 0, 1) != 0)
-                return 4;  // owner flag ignored
-              if (SemRequestMutex(&created, 1) != SEM_RC_TIMEOUT) return 5;
-              return SemReleaseMutex(&created) == kNotOwner ? 0 : 6;
-            }));
+  EXPECT_EQ(0, RunScenario("OpenOwnedMutex", {name}));
   EXPECT_EQ(0u, SemReleaseMutex(&m));
   EXPECT_EQ(0u, SemCloseMutex(&m));
 }
 
-// A killed child counts as having released its mutex and closed its handles.
-TEST(SemNamed, ChildKilledWhileOwningLeavesMutexAndName) {
+// Takes the named mutex, opens the event, posts "ready" and waits to be killed.
+QORB_SCENARIO(HoldUntilKilled) {
+  SemMutexHandle cm = 0;
+  SemEventHandle ce = 0, cready = 0;
+  if (SemOpenMutex(&cm, arguments.at(0).c_str()) != 0 || SemRequestMutex(&cm, 0) != 0) return 1;
+  if (SemOpenEvent(&ce, arguments.at(1).c_str()) != 0) return 2;
+  if (SemCreateEvent(&cready, arguments.at(2).c_str(), 0, 0) != 0 || SemPostEvent(&cready) != 0) {
+    return 3;
+  }
+  for (;;) pause();
+}
+
+// A killed process counts as having released its mutex and closed its
+// handles. `peer` is the program that plays the other process: this test
+// program, or its build for the other pointer width.
+void KilledHolderLeavesMutexAndName(const std::string &peer) {
   const std::string mutexName = UniqueName("killed-mutex");
   const std::string readyName = UniqueName("killed-ready");
   const std::string eventName = UniqueName("killed-event");
@@ -301,18 +325,9 @@ TEST(SemNamed, ChildKilledWhileOwningLeavesMutexAndName) {
   ASSERT_EQ(0u, SemCreateMutex(&m, mutexName.c_str(), 0, 0));
   ASSERT_EQ(0u, SemCreateEvent(&ready, readyName.c_str(), 0, 0));
   ASSERT_EQ(0u, SemCreateEvent(&e, eventName.c_str(), 0, 1));
-  const pid_t child = ForkChild([&] {
-    SemMutexHandle cm = 0;
-    SemEventHandle ce = 0, cready = 0;
-    if (SemOpenMutex(&cm, mutexName.c_str()) != 0 || SemRequestMutex(&cm, 0) != 0) return 1;
-    if (SemOpenEvent(&ce, eventName.c_str()) != 0) return 2;
-    if (SemCreateEvent(&cready, readyName.c_str(), 0, 0) != 0 || SemPostEvent(&cready) != 0) {
-      return 3;
-    }
-    for (;;) pause();
-  });
+  const pid_t child = StartScenario("HoldUntilKilled", {mutexName, eventName, readyName}, peer);
   ASSERT_GT(child, 0);
-  ASSERT_EQ(0u, SemWaitEvent(&ready, 10000));  // woken by the child's post
+  ASSERT_EQ(0u, SemWaitEvent(&ready, 60000));  // woken by the child's post
   EXPECT_EQ(SEM_RC_TIMEOUT, SemRequestMutex(&m, 0));
   // The child's handle keeps the event alive after the parent's close.
   EXPECT_EQ(0u, SemCloseEvent(&e));
@@ -325,7 +340,7 @@ TEST(SemNamed, ChildKilledWhileOwningLeavesMutexAndName) {
     blocked = SemRequestMutex(&m, SEM_INDEFINITE_WAIT);
     if (blocked == 0) blocked = SemReleaseMutex(&m);
   });
-  LetWaitersSleep();
+  AwaitSleepers(m, 1);
   ASSERT_EQ(0, kill(child, SIGKILL));
   waiter.join();
   EXPECT_EQ(0u, blocked.load());
@@ -342,6 +357,41 @@ TEST(SemNamed, ChildKilledWhileOwningLeavesMutexAndName) {
   EXPECT_EQ(0u, SemCloseEvent(&e));
   EXPECT_EQ(0u, SemCloseEvent(&ready));
   EXPECT_EQ(0u, SemCloseMutex(&m));
+}
+
+TEST(SemNamed, ChildKilledWhileOwningLeavesMutexAndName) {
+  KilledHolderLeavesMutexAndName({});
+}
+
+// As another user, makes the shared-memory file behind the name that the
+// user of the test would use for `name`, open to everybody.
+QORB_SCENARIO(SquatName) {
+  const std::string file = "/qorb32n-" + arguments.at(1) + "-" + arguments.at(0);
+  if (!qorb::test::BecomeNobody()) return 1;
+  const int fd = shm_open(file.c_str(), O_RDWR | O_CREAT | O_EXCL, 0666);
+  if (fd < 0) return 2;
+  fchmod(fd, 0666);
+  const bool sized = ftruncate(fd, 4096) == 0;
+  close(fd);
+  return sized ? 0 : 3;
+}
+
+// Names belong to their user: a file another user made first is refused,
+// never adopted, and the user's other names keep working.
+TEST(SemNamed, AnotherUsersObjectIsRefused) {
+  if (!qorb::test::HostLetsProcessChangeUser())
+    GTEST_SKIP() << "playing another user needs CAP_SETUID and CAP_SETGID";
+  const std::string name = UniqueName("squatted");
+  ASSERT_EQ(0, RunScenario("SquatName", {name, std::to_string(geteuid())}));
+  SemEventHandle e = 0;
+  SemMutexHandle m = 0;
+  EXPECT_EQ(kAccessDenied, SemCreateEvent(&e, name.c_str(), 0, 0));
+  EXPECT_EQ(kAccessDenied, SemOpenEvent(&e, name.c_str()));
+  EXPECT_EQ(kAccessDenied, SemCreateMutex(&m, name.c_str(), 0, 0));
+  const std::string other = UniqueName("unaffected");
+  EXPECT_EQ(0u, SemCreateEvent(&e, other.c_str(), 0, 0));
+  EXPECT_EQ(0u, SemCloseEvent(&e));
+  shm_unlink(("/qorb32n-" + std::to_string(geteuid()) + "-" + name).c_str());
 }
 
 TEST(SemCount, UnnamedEdgeCases) {
@@ -363,7 +413,7 @@ TEST(SemCount, UnnamedEdgeCases) {
   // The change is made under the mutex: a holder on another thread delays it.
   EXPECT_EQ(0u, SemRequestMutex(&c.mutex, 0));
   std::thread changer([&] { SemChangeCount(&c, 1); });
-  LetWaitersSleep();
+  AwaitSleepers(c.mutex, 1);
   EXPECT_EQ(0u, SemQueryCount(&c, &count));
   EXPECT_EQ(0xFFFFFFFFu, count);
   EXPECT_EQ(0u, SemReleaseMutex(&c.mutex));
@@ -409,28 +459,32 @@ TEST(SemCount, NamesAndPartialFailures) {
   EXPECT_EQ(0u, SemCloseEvent(&squatter));
 }
 
+// Opens and creates the parent's counting semaphore, changing it both ways.
+QORB_SCENARIO(ShareCount) {
+  const char *name = arguments.at(0).c_str();
+  SemCount opened = {0, 0, 40}, created{};
+  uint32_t count = 0;
+  if (SemOpenCount(&opened, name) != 0) return 1;
+  // Opened with the right to wait only: the change is made, its post
+  // refused, and the mutex given back.
+  if (SemChangeCount(&opened, 2) != kAccessDenied) return 2;
+  if (SemQueryCount(&opened, &count) != 0 || count != 42) return 3;
+  if (SemRequestMutex(&opened.mutex, 0) != 0) return 4;
+  if (SemReleaseMutex(&opened.mutex) != 0) return 5;
+  // Creating the existing name gives full access to the same pair.
+  if (SemCreateCount(&created, name, 0, 7) != 0) return 6;
+  if (SemChangeCount(&created, 1) != 0 || SemCloseCount(&created) != 0) return 7;
+  if (SemWaitCount(&opened, 1000, 0) != 0) return 8;
+  return SemCloseCount(&opened) == 0 ? 0 : 9;
+}
+
 // The counter lives in each process's own record; the pair is shared.
-TEST(SemCount, SharedWithChildProcess) {
+void CountSharedWith(const std::string &peer) {
   const std::string name = UniqueName("pool");
   SemCount c{};
   ASSERT_EQ(0u, SemCreateCount(&c, name.c_str(), 0, 3));
   EXPECT_EQ(SEM_RC_TIMEOUT, SemWaitCount(&c, 100, 0));
-  EXPECT_EQ(0, RunInChild([&] {
-              SemCount opened = {0, 0, 40}, created{};
-              uint32_t count = 0;
-              if (SemOpenCount(&opened, name.c_str()) != 0) return 1;
-              // Opened with the right to wait only: the change is made, its
-              // post refused, and the mutex given back.
-              if (SemChangeCount(&opened, 2) != kAccessDenied) return 2;
-              if (SemQueryCount(&opened, &count) != 0 || count != 42) return 3;
-              if (SemRequestMutex(&opened.mutex, 0) != 0) return 4;
-              if (SemReleaseMutex(&opened.mutex) != 0) return 5;
-              // Creating the existing name gives full access to the same pair.
-              if (SemCreateCount(&created, name.c_str(), 0, 7) != 0) return 6;
-              if (SemChangeCount(&created, 1) != 0 || SemCloseCount(&created) != 0) return 7;
-              if (SemWaitCount(&opened, 1000, 0) != 0) return 8;
-              return SemCloseCount(&opened) == 0 ? 0 : 9;
-            }));
+  EXPECT_EQ(0, RunScenario("ShareCount", {name}, peer));
   // The child's change posted the shared event; the counter here is ours.
   EXPECT_EQ(0u, SemWaitCount(&c, 100, 0));
   uint32_t count = 0;
@@ -439,6 +493,34 @@ TEST(SemCount, SharedWithChildProcess) {
   EXPECT_EQ(0u, SemCloseCount(&c));
   SemCount gone{};
   EXPECT_EQ(kNotFound, SemOpenCount(&gone, name.c_str()));
+}
+
+TEST(SemCount, SharedWithChildProcess) {
+  CountSharedWith({});
+}
+
+// The build of this test program for the other pointer width, run from the
+// 32-bit build against the 64-bit one (which the test command builds first).
+std::string OtherWidthProgram() {
+#if defined(QORB_OTHER_WIDTH_TESTS)
+  const std::string path = std::string(QORB_OTHER_WIDTH_TESTS) + "/sync_test";
+  if (access(path.c_str(), X_OK) == 0 && RunScenario("Nothing", {}, path) == 0) return path;
+#endif
+  return {};
+}
+
+QORB_SCENARIO(Nothing) {
+  return static_cast<int>(arguments.size());
+}
+
+// A 32-bit and a 64-bit process share one named mutex, event and counting
+// semaphore, and the mutex survives its owner being killed.
+TEST(SemNamed, SharedAcrossPointerWidths) {
+  if (sizeof(void *) != 4) GTEST_SKIP() << "runs from the 32-bit build, against the 64-bit one";
+  const std::string peer = OtherWidthProgram();
+  if (peer.empty()) GTEST_SKIP() << "the 64-bit build of sync_test is not there or does not run";
+  KilledHolderLeavesMutexAndName(peer);
+  CountSharedWith(peer);
 }
 
 }  // namespace

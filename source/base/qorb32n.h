@@ -135,8 +135,9 @@ typedef void (*ErrReportCallback)(uint32_t severity, const char *message);
  * panic and (mode 2) error-table mutexes. task, when not NULL, becomes the
  * default task name and must outlive its use. a to d carry the mode's
  * arguments (sink arguments and function, anchor and hook, callback).
- * Every call makes a new memory mutex (a failed one leaves the previous in
- * place). Returns 1, or 0 for an unknown mode or a failed mutex creation. */
+ * A repeated call keeps the mutexes it made before, so threads inside the
+ * allocator are never cut off from their lock. Returns 1, or 0 for an
+ * unknown mode or a failed mutex creation. */
 QORB_API uint32_t ErrInitialize(uint32_t mode, const char *task, uintptr_t a, uintptr_t b,
                                 uintptr_t c, uintptr_t d);
 

@@ -19,6 +19,8 @@ inline constexpr std::uint32_t kErrorNotEnoughMemory = 8;
 inline constexpr std::uint32_t kErrorInvalidDrive = 15;
 inline constexpr std::uint32_t kErrorNoMoreFiles = 18;
 inline constexpr std::uint32_t kErrorNotSupported = 50;
+// A named object that the most processes it can record hold already.
+inline constexpr std::uint32_t kErrorTooManyHolders = 100;
 inline constexpr std::uint32_t kErrorInvalidParameter = 87;
 inline constexpr std::uint32_t kErrorDiskFull = 112;
 inline constexpr std::uint32_t kErrorAlreadyExists = 183;

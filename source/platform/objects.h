@@ -59,4 +59,8 @@ std::uint32_t WaitForObject(Handle object, std::uint32_t milliseconds);
 // does. A process that ends counts as having closed its handles.
 bool CloseObject(Handle object);
 
+// Tests: how many of this process's threads are inside a wait on the object
+// (counted before they sleep, so a change made after the count is seen).
+std::uint32_t SleepersForTesting(Handle object);
+
 }  // namespace qorb::plat

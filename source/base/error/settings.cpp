@@ -32,25 +32,14 @@ SemMutexHandle g_panicMutex = 0;
 
 constexpr auto kRelaxed = std::memory_order_relaxed;
 
-// A new memory mutex replaces the old one only once it exists, so that a
-// failed repeat call leaves the allocator with the mutex it had.
-void CreateMemoryMutex() {
+// Creates the mutex in *handle unless it exists; the code of a failed
+// creation, else 0.
+std::uint32_t EnsureMutex(SemMutexHandle &handle) {
+  if (handle != 0) return 0;
   SemMutexHandle created = 0;
   const std::uint32_t rc = SemCreateMutex(&created, nullptr, 0, 0);
-  if (rc != 0) {
-    std::printf("Error creating Memory mutex sem %ld\n", static_cast<long>(rc));
-    return;
-  }
-  g_memoryMutex = created;
-}
-
-// Creates the mutex in *handle unless it exists; false when that fails.
-bool EnsureMutex(SemMutexHandle &handle) {
-  if (handle != 0) return true;
-  SemMutexHandle created = 0;
-  if (SemCreateMutex(&created, nullptr, 0, 0) != 0) return false;
-  handle = created;
-  return true;
+  if (rc == 0) handle = created;
+  return rc;
 }
 
 // The words of ErrInitialize carry the caller's functions as plain values.
@@ -118,15 +107,19 @@ std::uint32_t Verbosity() {
 
 std::uint32_t Initialize(std::uint32_t mode, const char *task, std::uintptr_t a, std::uintptr_t b,
                          std::uintptr_t c, std::uintptr_t d) {
-  CreateMemoryMutex();
+  // A repeated call keeps the memory mutex: other threads may be inside the
+  // allocator, holding or waiting for it, while the channel is switched.
+  if (const std::uint32_t rc = EnsureMutex(g_memoryMutex); rc != 0) {
+    std::printf("Error creating Memory mutex sem %ld\n", static_cast<long>(rc));
+  }
   g_mode.store(mode, kRelaxed);
   if (task != nullptr) g_defaultTask.store(task, kRelaxed);
   if (!StoreModeArguments(mode, a, b, c, d)) {
     std::printf("Unrecognized error type\n");
     return 0;
   }
-  if (mode == ERR_MODE_TABLE && !EnsureMutex(g_tableMutex)) return 0;
-  if (!EnsureMutex(g_panicMutex)) return 0;
+  if (mode == ERR_MODE_TABLE && EnsureMutex(g_tableMutex) != 0) return 0;
+  if (EnsureMutex(g_panicMutex) != 0) return 0;
   return 1;
 }
 

@@ -12,9 +12,9 @@
 #include <pthread.h>
 
 #include "platform/common/handle_table.h"
+#include "platform/posix/liveness.h"
 #include "platform/posix/local_mutex.h"
 #include "platform/posix/named_object.h"
-#include "platform/posix/registry_lock.h"
 
 namespace qorb::plat::posix {
 namespace {
@@ -22,18 +22,18 @@ namespace {
 pthread_once_t g_installOnce = PTHREAD_ONCE_INIT;
 
 void BeforeFork() {
-  LockRegistryForFork();
+  LockTokenForFork();
   LockTable();
 }
 
 void AfterForkInParent() {
   UnlockTable();
-  UnlockRegistryInParent();
+  UnlockTokenInParent();
 }
 
 void AfterForkInChild() {
   UnlockTable();
-  ResetRegistryInChild();
+  ResetTokenInChild();
   // The parent's sleepers are not here; their count must not pin slots.
   ForEachSlot([](Slot &slot) { slot.sleepers.store(0, std::memory_order_relaxed); });
   AdoptLocalMutexesAfterFork();

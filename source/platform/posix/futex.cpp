@@ -36,6 +36,14 @@ Deadline DeadlineAfter(std::uint32_t milliseconds) {
   return deadline;
 }
 
+bool HasPassed(const Deadline &deadline) {
+  if (deadline.unlimited) return false;
+  timespec now{};
+  clock_gettime(CLOCK_MONOTONIC, &now);
+  return now.tv_sec > deadline.at.tv_sec ||
+         (now.tv_sec == deadline.at.tv_sec && now.tv_nsec >= deadline.at.tv_nsec);
+}
+
 bool FutexWait(std::atomic<std::uint32_t> &word, std::uint32_t expected, const Deadline &deadline,
                bool shared) {
   const timespec *at = deadline.unlimited ? nullptr : &deadline.at;

@@ -20,6 +20,9 @@ struct Deadline {
 // The deadline `milliseconds` from now (kInfinite gives an unlimited one).
 Deadline DeadlineAfter(std::uint32_t milliseconds);
 
+// Whether a deadline lies in the past (never for an unlimited one).
+bool HasPassed(const Deadline &deadline);
+
 // Sleeps while *word still holds `expected`, until woken or the deadline.
 // Returns false only when the deadline has passed.
 bool FutexWait(std::atomic<std::uint32_t> &word, std::uint32_t expected, const Deadline &deadline,

@@ -3,16 +3,15 @@
 // Looks the handle up in the slot table and hands the call to the unnamed
 // (local_mutex, event_word) or named (named_object) implementation. Handles
 // are never inherited: fork_handler.cpp says what a child keeps.
+#include "platform/common/handle_table.h"
 #include "platform/objects.h"
 #include "platform/posix/event_word.h"
 #include "platform/posix/fork_handler.h"
-#include "platform/common/handle_table.h"
 #include "platform/posix/local_mutex.h"
 #include "platform/posix/named_object.h"
 
 namespace qorb::plat {
 namespace {
-
 
 bool Fail(std::uint32_t code) {
   SetLastError(code);
@@ -140,6 +139,9 @@ bool CloseObject(Handle object) {
     case ObjectKind::kLocalMutex:
     case ObjectKind::kLocalEvent:
       if (!RetireHandle(*slot, object)) return Fail(kErrorInvalidHandle);
+      if (slot->kind.load(std::memory_order_relaxed) == ObjectKind::kLocalMutex) {
+        posix::AbandonClosedLocalMutex(*slot);
+      }
       ReleaseSlot(*slot);
       return true;
     case ObjectKind::kNamedMutex:
@@ -148,6 +150,11 @@ bool CloseObject(Handle object) {
     default:
       return Fail(kErrorInvalidHandle);
   }
+}
+
+std::uint32_t SleepersForTesting(Handle object) {
+  const Slot *slot = LookupSlot(object);
+  return slot != nullptr ? slot->sleepers.load(std::memory_order_acquire) : 0;
 }
 
 }  // namespace qorb::plat

@@ -14,7 +14,10 @@
 #include <sys/single_threaded.h>
 #include <unistd.h>
 
+#include <climits>
+
 #include "platform/posix/futex.h"
+#include "platform/posix/named_object.h"
 
 namespace qorb::plat::posix {
 namespace {
@@ -50,6 +53,7 @@ void AbandonOwnedBy(std::uint32_t owner) {
 
 void OnThreadExit(void * /*unused*/) {
   AbandonOwnedBy(t_threadId);
+  AbandonNamedMutexesOfThread(t_threadId);
 }
 
 void CreateExitKey() {
@@ -161,6 +165,17 @@ bool ReleaseLocalMutex(Slot &slot) {
     FutexWake(slot.word, 1, false);
   }
   return true;
+}
+
+void AbandonClosedLocalMutex(Slot &slot) {
+  std::uint32_t word = slot.word.load(std::memory_order_relaxed);
+  while ((word & kOwnerMask) != 0) {
+    if (slot.word.compare_exchange_weak(word, kAbandoned | (word & kWaiters),
+                                        std::memory_order_release, std::memory_order_relaxed)) {
+      if ((word & kWaiters) != 0) FutexWake(slot.word, INT_MAX, false);
+      return;
+    }
+  }
 }
 
 void AdoptLocalMutexesAfterFork() {

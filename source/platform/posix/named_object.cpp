@@ -1,13 +1,15 @@
 // named_object.cpp - creating, opening, using and closing named objects.
 //
 // Each handle maps the object's page on its own. Creating, opening and the
-// last close of a handle run under the registry lock, where dead holders are
-// pruned: a name whose holders have all ended counts as gone, and the name
-// is unlinked when its last holder closes. Calls through a handle pin its
-// slot, so a close from another thread only finishes when they are done.
+// last close of a handle lock the object's own file with flock(), where dead
+// holders are pruned: a name whose holders have all ended counts as gone, and
+// the name is unlinked when its last holder lets go. A name that another user
+// made is refused. Calls through a handle pin its slot, so a close from
+// another thread only finishes when they are done.
 #include "platform/posix/named_object.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -18,25 +20,26 @@
 
 #include "platform/posix/event_word.h"
 #include "platform/posix/host_error.h"
-#include "platform/posix/registry_lock.h"
 #include "platform/posix/shared_object.h"
 #include "platform/posix/shm_name.h"
+#include "platform/posix/stale_names.h"
 
 namespace qorb::plat {
 
 // What a handle to a named object keeps on this host: its own mapping of the
-// object's page and the identity of the file behind the name.
+// object's page, the identity of the file behind the name, and the entry of
+// this process among the object's holders.
 struct NamedMapping {
   posix::SharedObject *object;
   dev_t device;
   ino_t inode;
+  std::uint32_t holder;
   char shmName[posix::kShmNameSize];
 };
 
 }  // namespace qorb::plat
 
 namespace qorb::plat::posix {
-
 namespace {
 
 Handle FailHandle(std::uint32_t code) {
@@ -48,109 +51,120 @@ SharedKind SharedKindOf(ObjectKind kind) {
   return kind == ObjectKind::kNamedMutex ? SharedKind::kMutex : SharedKind::kEvent;
 }
 
-// A mapping, its file and its object's identity; unmapped unless released.
-class OpenedObject {
+// The file a name stands for, open and locked with flock() for one change
+// of its holders. The lock is dropped explicitly: a mapping of the file keeps
+// its open description, and with it the lock, alive after a close.
+class LockedFile {
  public:
-  ~OpenedObject() {
-    if (object_ != nullptr) munmap(object_, kSharedSize);
+  LockedFile() = default;
+  ~LockedFile() {
+    if (fd_ < 0) return;
+    flock(fd_, LOCK_UN);
+    close(fd_);
   }
-  SharedObject *object() const { return object_; }
-  SharedObject *release() {
-    SharedObject *object = object_;
-    object_ = nullptr;
-    return object;
-  }
+  LockedFile(const LockedFile &) = delete;
+  LockedFile &operator=(const LockedFile &) = delete;
+
+  // Opens (creating when allowed) and locks the file the name stands for
+  // once the lock is held: one unlinked meanwhile is left for the new one.
   std::uint32_t Open(const char *shmName, bool mayCreate) {
-    const int fd = shm_open(shmName, O_RDWR | (mayCreate ? O_CREAT : 0), 0600);
-    if (fd < 0) return WindowsErrorFromErrno(errno);
-    const std::uint32_t error = MapFile(fd, mayCreate);
-    close(fd);
-    return error;
+    name_ = shmName;
+    for (;;) {
+      fd_ = shm_open(shmName, O_RDWR | O_CLOEXEC | (mayCreate ? O_CREAT : 0), 0600);
+      if (fd_ < 0) return WindowsErrorFromErrno(errno);
+      if (fstat(fd_, &status_) != 0) return WindowsErrorFromErrno(errno);
+      if (status_.st_uid != geteuid()) return kErrorAccessDenied;
+      while (flock(fd_, LOCK_EX) != 0) {
+        if (errno != EINTR) return kErrorAccessDenied;
+      }
+      if (fstat(fd_, &status_) != 0) return WindowsErrorFromErrno(errno);
+      if (status_.st_nlink > 0) return kErrorSuccess;
+      close(fd_);
+      fd_ = -1;
+    }
   }
-  bool Sized() const { return sized_; }
-  dev_t device() const { return device_; }
-  ino_t inode() const { return inode_; }
+
+  bool Is(dev_t device, ino_t inode) const {
+    return status_.st_dev == device && status_.st_ino == inode;
+  }
+  dev_t device() const { return status_.st_dev; }
+  ino_t inode() const { return status_.st_ino; }
+
+  // Maps the page, giving a file that its maker never sized its size first
+  // (when allowed). nullptr with `error` set on failure.
+  SharedObject *Map(bool maySize, std::uint32_t &error) {
+    if (static_cast<std::size_t>(status_.st_size) < kSharedSize) {
+      if (!maySize) {
+        error = kErrorFileNotFound;
+        return nullptr;
+      }
+      if (ftruncate(fd_, static_cast<off_t>(kSharedSize)) != 0) {
+        error = WindowsErrorFromErrno(errno);
+        return nullptr;
+      }
+    }
+    void *address = mmap(nullptr, kSharedSize, PROT_READ | PROT_WRITE, MAP_SHARED, fd_, 0);
+    if (address == MAP_FAILED) {
+      error = WindowsErrorFromErrno(errno);
+      return nullptr;
+    }
+    return static_cast<SharedObject *>(address);
+  }
+
+  void Unlink() const { shm_unlink(name_); }
 
  private:
-  std::uint32_t MapFile(int fd, bool mayCreate) {
-    struct stat status {};
-    if (fstat(fd, &status) != 0) return WindowsErrorFromErrno(errno);
-    device_ = status.st_dev;
-    inode_ = status.st_ino;
-    sized_ = static_cast<std::size_t>(status.st_size) >= kSharedSize;
-    // A creator that ended before sizing the file leaves it short.
-    if (!sized_) {
-      if (!mayCreate) return kErrorSuccess;
-      if (ftruncate(fd, static_cast<off_t>(kSharedSize)) != 0) return WindowsErrorFromErrno(errno);
-    }
-    void *address = mmap(nullptr, kSharedSize, PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
-    if (address == MAP_FAILED) return WindowsErrorFromErrno(errno);
-    object_ = static_cast<SharedObject *>(address);
-    return kErrorSuccess;
-  }
-
-  SharedObject *object_ = nullptr;
-  bool sized_ = false;
-  dev_t device_ = 0;
-  ino_t inode_ = 0;
+  int fd_ = -1;
+  const char *name_ = nullptr;
+  struct stat status_ {};
 };
 
-// Whether the name has no live object: never made whole, or all holders gone.
-bool IsGone(SharedObject &object) {
-  if (object.header.magic.load(std::memory_order_acquire) != kSharedMagic) return true;
-  PruneDeadHolders(object);
-  return object.header.holderCount == 0;
+// Makes the object whole for this process under the file's lock: a fresh
+// object when the name had none alive, then this process among its holders.
+std::uint32_t JoinObject(SharedObject &object, ObjectKind kind, bool initial, bool mayCreate,
+                         LockedFile &file, std::uint32_t &holder) {
+  const bool gone = object.header.magic.load(std::memory_order_acquire) != kSharedMagic ||
+                    !PruneDeadHolders(object);
+  if (gone) {
+    if (!mayCreate) {
+      file.Unlink();
+      return kErrorFileNotFound;
+    }
+    InitSharedObject(object, SharedKindOf(kind), initial);
+  } else if (object.header.kind != SharedKindOf(kind)) {
+    return kErrorInvalidHandle;
+  }
+  const ProcessToken self = CurrentProcessToken();
+  if (self.nonce == 0) return kErrorAccessDenied;
+  holder = AddHolder(object, self);
+  if (holder == kNoHolder) return kErrorTooManyHolders;
+  if (gone && kind == ObjectKind::kNamedMutex && initial) ClaimFreshMutex(object, holder);
+  return kErrorSuccess;
 }
 
-// Unlinks the name if it still names the object that was mapped.
-void UnlinkIfSame(const char *shmName, dev_t device, ino_t inode) {
-  const int fd = shm_open(shmName, O_RDONLY, 0);
-  if (fd < 0) return;
-  struct stat status {};
-  const bool same = fstat(fd, &status) == 0 && status.st_dev == device && status.st_ino == inode;
-  close(fd);
-  if (same) shm_unlink(shmName);
-}
-
-Handle PublishNamed(ObjectKind kind, std::uint32_t access, OpenedObject &opened,
-                    const char *shmName) {
-  auto *mapping = static_cast<NamedMapping *>(std::malloc(sizeof(NamedMapping)));
-  Slot *slot = mapping != nullptr ? AcquireSlot() : nullptr;
-  if (slot == nullptr) {
-    std::free(mapping);
-    return FailHandle(kErrorNotEnoughMemory);
+// Lets go of this process's hold through one handle: with its last handle
+// the process leaves the holders, giving up a mutex one of its threads owns,
+// and the name goes with its last live holder.
+void LeaveObject(NamedMapping &mapping) {
+  SharedObject &object = *mapping.object;
+  LockedFile file;
+  if (file.Open(mapping.shmName, false) != kErrorSuccess ||
+      !file.Is(mapping.device, mapping.inode)) {
+    return;  // the name no longer stands for this object: nobody to tell
   }
-  mapping->device = opened.device();
-  mapping->inode = opened.inode();
-  std::memcpy(mapping->shmName, shmName, sizeof mapping->shmName);
-  mapping->object = opened.release();
-  slot->named.store(mapping, std::memory_order_relaxed);
-  slot->refs.store(1, std::memory_order_release);
-  return PublishSlot(*slot, kind, access);
-}
-
-// Drops the mapping and this process's hold on the name (registry lock held).
-void ForgetMapping(NamedMapping *mapping) {
-  SharedObject &object = *mapping->object;
-  RemoveHolder(object, CurrentProcess());
-  PruneDeadHolders(object);
-  if (object.header.holderCount == 0) {
-    UnlinkIfSame(mapping->shmName, mapping->device, mapping->inode);
+  if (!RemoveHolder(object, mapping.holder) && object.header.kind == SharedKind::kMutex) {
+    AbandonIfOwnedByProcess(object, mapping.holder);
   }
-  // glibc keeps a mutex a thread of this process still owns on that
-  // thread's robust list; unmapping it would leave the list dangling.
-  if (object.header.kind != SharedKind::kMutex || !SharedMutexHeldHere(object)) {
-    munmap(mapping->object, kSharedSize);
-  }
-  std::free(mapping);
+  if (!PruneDeadHolders(object)) file.Unlink();
 }
 
 // The last reference to a named slot went: close the object for good.
 void FinishClose(Slot &slot) {
   NamedMapping *mapping = slot.named.exchange(nullptr, std::memory_order_acq_rel);
   if (mapping != nullptr) {
-    RegistryLock lock;
-    ForgetMapping(mapping);
+    LeaveObject(*mapping);
+    munmap(mapping->object, kSharedSize);
+    std::free(mapping);
   }
   ReleaseSlot(slot);
 }
@@ -179,8 +193,8 @@ class Pin {
   Pin(const Pin &) = delete;
   Pin &operator=(const Pin &) = delete;
 
-  SharedObject *object() const {
-    return pinned_ ? slot_.named.load(std::memory_order_acquire)->object : nullptr;
+  NamedMapping *mapping() const {
+    return pinned_ ? slot_.named.load(std::memory_order_acquire) : nullptr;
   }
 
  private:
@@ -188,41 +202,55 @@ class Pin {
   bool pinned_ = false;
 };
 
+Handle PublishNamed(ObjectKind kind, std::uint32_t access, const NamedMapping &fields) {
+  auto *mapping = static_cast<NamedMapping *>(std::malloc(sizeof(NamedMapping)));
+  Slot *slot = mapping != nullptr ? AcquireSlot() : nullptr;
+  if (slot == nullptr) {
+    std::free(mapping);
+    return 0;
+  }
+  *mapping = fields;
+  slot->named.store(mapping, std::memory_order_relaxed);
+  slot->refs.store(1, std::memory_order_release);
+  return PublishSlot(*slot, kind, access);
+}
+
 }  // namespace
 
 Handle OpenNamedObject(ObjectKind kind, const char *name, bool initial, bool mayCreate,
                        std::uint32_t access) {
-  char shmName[kShmNameSize];
-  if (!ObjectShmName(name, shmName)) return FailHandle(kErrorInvalidParameter);
-  RegistryLock lock;
-  if (!lock.held()) return FailHandle(lock.error());
-  OpenedObject opened;
-  const std::uint32_t error = opened.Open(shmName, mayCreate);
+  NamedMapping fields{};
+  if (!ObjectShmName(name, fields.shmName)) return FailHandle(kErrorInvalidParameter);
+  SweepStaleNamesNowAndThen();
+  LockedFile file;
+  std::uint32_t error = file.Open(fields.shmName, mayCreate);
   if (error != kErrorSuccess) return FailHandle(error);
-  if (opened.object() == nullptr || IsGone(*opened.object())) {
-    if (!mayCreate) {
-      UnlinkIfSame(shmName, opened.device(), opened.inode());
-      return FailHandle(kErrorFileNotFound);
-    }
-    if (!InitSharedObject(*opened.object(), SharedKindOf(kind), initial)) {
-      return FailHandle(kErrorNotEnoughMemory);
-    }
-  } else if (opened.object()->header.kind != SharedKindOf(kind) ||
-             (kind == ObjectKind::kNamedMutex &&
-              opened.object()->header.mutexLayout != MutexLayout())) {
-    return FailHandle(kErrorInvalidHandle);
+  SharedObject *object = file.Map(mayCreate, error);
+  if (object == nullptr) {
+    if (!mayCreate) file.Unlink();  // its maker ended before sizing it
+    return FailHandle(error);
   }
-  if (!AddHolder(*opened.object(), CurrentProcess())) return FailHandle(kErrorTooManyOpenFiles);
-  SharedObject *object = opened.object();
-  const Handle handle = PublishNamed(kind, access, opened, shmName);
-  if (handle == 0) RemoveHolder(*object, CurrentProcess());
+  error = JoinObject(*object, kind, initial, mayCreate, file, fields.holder);
+  if (error != kErrorSuccess) {
+    munmap(object, kSharedSize);
+    return FailHandle(error);
+  }
+  fields.object = object;
+  fields.device = file.device();
+  fields.inode = file.inode();
+  const Handle handle = PublishNamed(kind, access, fields);
+  if (handle == 0) {
+    RemoveHolder(*object, fields.holder);
+    munmap(object, kSharedSize);
+    return FailHandle(kErrorNotEnoughMemory);
+  }
   return handle;
 }
 
 std::uint32_t WaitNamedObject(Slot &slot, Handle handle, std::uint32_t milliseconds) {
   const Pin pin(slot, handle);
-  SharedObject *object = pin.object();
-  if (object == nullptr) {
+  NamedMapping *mapping = pin.mapping();
+  if (mapping == nullptr) {
     SetLastError(kErrorInvalidHandle);
     return kWaitFailed;
   }
@@ -230,24 +258,27 @@ std::uint32_t WaitNamedObject(Slot &slot, Handle handle, std::uint32_t milliseco
     SetLastError(kErrorAccessDenied);
     return kWaitFailed;
   }
-  if (object->header.kind == SharedKind::kMutex) return WaitSharedMutex(*object, milliseconds);
-  return WaitEventWord(object->header.eventWord, milliseconds, true, nullptr);
+  SharedObject &object = *mapping->object;
+  if (object.header.kind == SharedKind::kMutex) {
+    return WaitSharedMutex(object, mapping->holder, milliseconds, slot.sleepers);
+  }
+  return WaitEventWord(object.header.eventWord, milliseconds, true, &slot.sleepers);
 }
 
 bool ReleaseNamedMutex(Slot &slot, Handle handle) {
   const Pin pin(slot, handle);
-  SharedObject *object = pin.object();
-  if (object == nullptr || object->header.kind != SharedKind::kMutex) {
+  NamedMapping *mapping = pin.mapping();
+  if (mapping == nullptr || mapping->object->header.kind != SharedKind::kMutex) {
     SetLastError(kErrorInvalidHandle);
     return false;
   }
-  return ReleaseSharedMutex(*object);
+  return ReleaseSharedMutex(*mapping->object, mapping->holder);
 }
 
 bool SetNamedEvent(Slot &slot, Handle handle, bool posted) {
   const Pin pin(slot, handle);
-  SharedObject *object = pin.object();
-  if (object == nullptr || object->header.kind != SharedKind::kEvent) {
+  NamedMapping *mapping = pin.mapping();
+  if (mapping == nullptr || mapping->object->header.kind != SharedKind::kEvent) {
     SetLastError(kErrorInvalidHandle);
     return false;
   }
@@ -256,9 +287,9 @@ bool SetNamedEvent(Slot &slot, Handle handle, bool posted) {
     return false;
   }
   if (posted) {
-    SetEventWord(object->header.eventWord, true);
+    SetEventWord(mapping->object->header.eventWord, true);
   } else {
-    ResetEventWord(object->header.eventWord);
+    ResetEventWord(mapping->object->header.eventWord);
   }
   return true;
 }
@@ -270,6 +301,19 @@ bool CloseNamedObject(Slot &slot, Handle handle) {
   }
   Unpin(slot);
   return true;
+}
+
+void AbandonNamedMutexesOfThread(std::uint32_t threadId) {
+  ForEachSlot([threadId](Slot &slot) {
+    const Handle handle = slot.handle.load(std::memory_order_acquire);
+    if (handle == 0 || slot.kind.load(std::memory_order_relaxed) != ObjectKind::kNamedMutex) {
+      return;
+    }
+    const Pin pin(slot, handle);
+    if (NamedMapping *mapping = pin.mapping()) {
+      AbandonIfOwnedByThread(*mapping->object, mapping->holder, threadId);
+    }
+  });
 }
 
 void DropNamedHandlesAfterFork() {

@@ -14,7 +14,9 @@ namespace qorb::plat::posix {
 
 // Creates (when mayCreate) or opens the object of that name and kind. A
 // name held by the other kind is refused with kErrorInvalidHandle; a missing
-// one, when opening, with kErrorFileNotFound. 0 on failure, last error set.
+// one, when opening, with kErrorFileNotFound; one that another user made
+// with kErrorAccessDenied; one that kMaxHolders processes hold already with
+// kErrorTooManyHolders. 0 on failure, last error set.
 Handle OpenNamedObject(ObjectKind kind, const char *name, bool initial, bool mayCreate,
                        std::uint32_t access);
 
@@ -24,6 +26,9 @@ std::uint32_t WaitNamedObject(Slot &slot, Handle handle, std::uint32_t milliseco
 bool ReleaseNamedMutex(Slot &slot, Handle handle);
 bool SetNamedEvent(Slot &slot, Handle handle, bool posted);
 bool CloseNamedObject(Slot &slot, Handle handle);
+
+// A thread is ending: the named mutexes it owns are freed as abandoned.
+void AbandonNamedMutexesOfThread(std::uint32_t threadId);
 
 // In a child after fork(): the parent's named handles are not the child's
 // (handles are not inherited); they are dropped without closing the objects.

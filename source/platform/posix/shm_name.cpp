@@ -18,7 +18,7 @@ bool PassesUnescaped(unsigned char byte) {
 
 std::size_t WritePrefix(char (&out)[kShmNameSize], const char *tail) {
   const int written =
-      std::snprintf(out, kShmNameSize, "/qorb32n-%u%s", static_cast<unsigned>(getuid()), tail);
+      std::snprintf(out, kShmNameSize, "/qorb32n-%u%s", static_cast<unsigned>(geteuid()), tail);
   return written > 0 ? static_cast<std::size_t>(written) : 0;
 }
 
@@ -46,8 +46,19 @@ bool ObjectShmName(const char *name, char (&out)[kShmNameSize]) {
   return true;
 }
 
-void RegistryLockShmName(char (&out)[kShmNameSize]) {
-  WritePrefix(out, ".lock");
+void LivenessShmName(std::uint32_t pid, std::uint32_t nonce, char (&out)[kShmNameSize]) {
+  char tail[32];
+  (void)std::snprintf(tail, sizeof tail, ".live-%u-%08x", static_cast<unsigned>(pid),
+                      static_cast<unsigned>(nonce));
+  WritePrefix(out, tail);
+}
+
+UserShmPrefixes UserPrefixes() {
+  UserShmPrefixes prefixes{};
+  const auto uid = static_cast<unsigned>(geteuid());
+  (void)std::snprintf(prefixes.objects, sizeof prefixes.objects, "qorb32n-%u-", uid);
+  (void)std::snprintf(prefixes.liveness, sizeof prefixes.liveness, "qorb32n-%u.live-", uid);
+  return prefixes;
 }
 
 }  // namespace qorb::plat::posix
