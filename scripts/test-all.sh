@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Builds and tests every configuration this host can run: native, sanitize,
-# and m32 (i386) natively or under user-mode emulation. On a fresh machine it
+# tsan, and m32 (i386) natively or under user-mode emulation. On a fresh machine it
 # installs what the build needs when it runs as root, and otherwise names the
 # packages to install. Says plainly what it skipped and why, and ends with
 # one line "total: N passed, N failed"; exits non-zero when anything failed.
@@ -10,7 +10,7 @@ cd "$(dirname "$0")/.."
 
 ensure_build_tools tests || exit 1
 
-configs=(native sanitize)
+configs=(native sanitize tsan)
 if m32_reason=$(ensure_m32); then
   configs+=(m32)
   echo "m32: ${m32_reason}"

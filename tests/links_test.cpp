@@ -206,6 +206,28 @@ TEST_F(LinksTest, SortOrdersLikeStdSortThroughTheCombSortsExchanges) {
   LstFreeList_(list);
 }
 
+// A comparator that contradicts itself ends the sort within the work of a
+// normal one (a few hundred comparisons per item), not after n passes of n.
+TEST_F(LinksTest, InconsistentComparatorEndsInNLogNComparisons) {
+  constexpr uint32_t kItems = 50000;
+  static std::mt19937 coin(17);
+  static uint64_t calls = 0;
+  std::vector<int> data(kItems);
+  MemSetLimits(0xFFFFFFFFu, 2 * kItems, 1);
+  LstList *list = LstNewList(0);
+  for (int &value : data) LstInsert(list, &value, LST_AT_END);
+  ASSERT_EQ(LstSort(list,
+                    [](void *, void *) {
+                      ++calls;
+                      return static_cast<int>(coin() % 2);
+                    }),
+            1u);
+  EXPECT_LT(calls, 300ull * kItems);
+  ExpectListIs(list, EntriesOf(list));
+  LstFreeList_(list);
+  MemSetLimits(10000000, 10000, 1);
+}
+
 TEST_F(LinksTest, NullArgumentsAnswerAtOnceAndDeleteAllBothFreesData) {
   int value = 1;
   LstList *list = LstNewList(0);

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -236,6 +237,45 @@ TEST_F(MemoryTest, ConcurrentUseKeepsTheCountersExact) {
   MemCheckMemory();
   EXPECT_TRUE(TakeReports().empty());
   for (const auto &mine : live) std::for_each(mine.begin(), mine.end(), MemFreeMem_);
+}
+
+// ErrInitialize repeated while threads allocate keeps the one memory mutex:
+// no failed release, no two threads in the registry, exact counters.
+TEST_F(MemoryTest, RepeatedInitializeWhileThreadsAllocate) {
+  std::atomic<bool> stop{false};
+  std::vector<std::thread> threads;
+  for (int t = 0; t < 3; ++t) {
+    threads.emplace_back([&stop] {
+      while (!stop.load()) MemFreeMem_(MemAllocMem_(64, 1, "init"));
+    });
+  }
+  for (int call = 0; call < 200; ++call) StartReporting(CollectReport, ERR_SEV_ERROR);
+  stop = true;
+  for (std::thread &thread : threads) thread.join();
+  EXPECT_EQ(QueryStatus(), start_);
+  EXPECT_TRUE(TakeReports().empty());
+}
+
+// A pointer that is no live block (freed already, or inside a block) is
+// reported and left alone: nothing is unlinked, counted off or cleared.
+TEST_F(MemoryTest, DoubleAndInteriorFreesAreReportedAndLeftAlone) {
+  void *freed = MemAllocMem_(40, 1, "twice");
+  auto *kept = static_cast<unsigned char *>(MemAllocMem_(64, 2, "kept"));
+  std::memset(kept, 0x11, 64);
+  MemFreeMem_(freed);
+  const Status before = QueryStatus();
+  for (void *pointer : {freed, static_cast<void *>(kept + 8)}) {
+    MemFreeMem_(pointer);
+    char expected[96];
+    std::snprintf(expected, sizeof expected, "32768 Free of a pointer that is no live block: %p",
+                  pointer);
+    EXPECT_EQ(TakeReports(), std::vector<std::string>{expected});
+    EXPECT_EQ(QueryStatus(), before);
+  }
+  EXPECT_EQ(std::count(kept, kept + 64, 0x11), 64);
+  MemCheckMemory();
+  EXPECT_TRUE(TakeReports().empty());
+  MemFreeMem_(kept);
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "platform/objects.h"
+#include "platform/posix/shared_object.h"
 #include "support/child_process.h"
 #include "support/wait_until.h"
 
@@ -131,6 +132,49 @@ TEST(PlatformObjects, ForkedChildKeepsPrivateCopies) {
   EXPECT_TRUE(plat::CloseObject(theirs));
   EXPECT_TRUE(plat::CloseObject(event));
   EXPECT_TRUE(plat::CloseObject(named));
+}
+
+// Closing an unnamed mutex that a thread owns ends that ownership, and a
+// thread asleep on it wakes with the closed handle's failure instead of
+// sleeping for good (nobody could ever give it back).
+TEST(PlatformObjects, ClosingAnOwnedMutexWakesItsWaiter) {
+  const plat::Handle mutex = plat::CreateMutexObject(nullptr, true);
+  std::atomic<std::uint32_t> result{0xDEADBEEF}, error{0};
+  std::thread waiter([&] {
+    result = plat::WaitForObject(mutex, plat::kInfinite);
+    error = plat::LastError();
+  });
+  AwaitSleeper(mutex);
+  EXPECT_TRUE(plat::CloseObject(mutex));
+  waiter.join();
+  EXPECT_EQ(plat::kWaitFailed, result.load());
+  EXPECT_EQ(plat::kErrorInvalidHandle, error.load());
+  EXPECT_FALSE(plat::ReleaseMutexObject(mutex));
+  EXPECT_EQ(plat::kErrorInvalidHandle, plat::LastError());
+}
+
+// The holder table of a named object: entries stay where they are while
+// their process holds handles, the table refuses a process once full, and
+// ended processes (here: made-up ones, with no liveness file) are pruned.
+TEST(PlatformObjects, HolderTableFillsAndPrunesEndedProcesses) {
+  using namespace qorb::plat::posix;
+  static SharedObject object;
+  InitSharedObject(object, SharedKind::kMutex, false);
+  const ProcessToken self = CurrentProcessToken();
+  ASSERT_NE(self.nonce, 0u);
+  EXPECT_EQ(AddHolder(object, self), 0u);
+  for (std::uint32_t i = 1; i < kMaxHolders; ++i) {
+    EXPECT_EQ(AddHolder(object, ProcessToken{self.pid, self.nonce + i}), i);
+  }
+  EXPECT_EQ(AddHolder(object, ProcessToken{self.pid, self.nonce + kMaxHolders}), kNoHolder);
+  EXPECT_EQ(AddHolder(object, self), 0u) << "a holder's second handle reuses its entry";
+  EXPECT_TRUE(RemoveHolder(object, 0));
+  EXPECT_TRUE(PruneDeadHolders(object));
+  EXPECT_EQ(object.header.holderEnd, 1u);
+  EXPECT_EQ(AddHolder(object, ProcessToken{self.pid, self.nonce + 1}), 1u);
+  EXPECT_FALSE(RemoveHolder(object, 0));
+  EXPECT_FALSE(PruneDeadHolders(object));
+  EXPECT_EQ(object.header.holderEnd, 0u);
 }
 
 }  // namespace

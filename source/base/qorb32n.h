@@ -217,7 +217,14 @@ QORB_API uint32_t ComSetModemControlSignals(uint32_t port, uint32_t signals);
 
 /* Opaque 32-bit handles kept in the caller's variables. A variable holding 0
  * makes every operation fail quietly with a platform code (6); a NULL
- * variable address is refused with 87. */
+ * variable address is refused with 87.
+ * Named mutexes and events belong to the user that made them and are shared
+ * by every process of that user, 32-bit or 64-bit, that creates or opens the
+ * name; a name another user made is refused with 5, and a name already held
+ * by 252 processes with 100. A process that ends without closing counts as
+ * having closed; a mutex its thread owned goes to the next waiter as taken.
+ * Closing the last handle a process has to a mutex one of its threads owns
+ * gives the mutex up the same way. */
 typedef uint32_t SemMutexHandle;
 typedef uint32_t SemEventHandle;
 
@@ -246,7 +253,9 @@ QORB_API uint32_t SemReleaseMutex(SemMutexHandle *h);
 /* Not supported: always 50, the outputs are left as they were. */
 QORB_API uint32_t SemQueryMutex(SemMutexHandle *h, uint32_t *out1, uint32_t *out2, uint32_t *out3);
 
-/* Closes the handle; the variable keeps its old value. */
+/* Closes the handle; the variable keeps its old value. An unnamed mutex's
+ * owner loses it, and threads waiting for it wake with 6, as nobody could
+ * give it back any more. */
 QORB_API uint32_t SemCloseMutex(SemMutexHandle *h);
 
 /* Creates a manual-reset event (posted at once when posted is non-zero), or
@@ -367,7 +376,10 @@ typedef struct MemBlockHeader {
  * limit ends the process with status 1 unless exitOnLimit is off. */
 QORB_API void *MemAllocMem_(uint32_t size, uint32_t line, const char *file);
 
-/* Checks the block's guards, then frees it. NULL only warns on stderr. */
+/* Checks the block's guards, then frees it. NULL only warns on stderr. A
+ * pointer that is no live block (freed already, or not from this allocator)
+ * is reported, with the Error bit in the verbosity mask, as "Free of a
+ * pointer that is no live block: %p" and left alone. */
 QORB_API void MemFreeMem_(void *pointer);
 
 /* Frees a tracked string; NULL is ignored silently. */
@@ -476,7 +488,9 @@ QORB_API uint32_t LstDelete(LstItem *item);
 QORB_API LstItem *LstInsertSorted(LstList *list, void *data, LstComparator comparator);
 
 /* Sorts the items (comb sort; two items that compare 0 both ways count as
- * equal and are not exchanged); item pointers stay valid; 1. */
+ * equal and are not exchanged); item pointers stay valid; 1. A comparator
+ * that contradicts itself still lets the sort end in n log n comparisons,
+ * in some order. */
 QORB_API uint32_t LstSort(LstList *list, LstComparator comparator);
 
 /* The first item whose data equals the pointer, or NULL. */
@@ -519,15 +533,20 @@ typedef struct ThdWorker {
 /* Starts count workers that wait for jobs; 0. */
 QORB_API uint32_t ThdInitialize(uint32_t count);
 
-/* Hands a job to the worker idle longest (starting one when none is idle)
- * and returns that worker; NULL before ThdInitialize or when no worker can
- * be started. */
+/* Hands a job to the worker idle longest (starting one when none is idle
+ * and none is on its way back from a finished job) and returns that worker;
+ * NULL before ThdInitialize or when no worker can be started. A job runs at
+ * priorityLevel when flags is 2, otherwise at idle once its worker has run
+ * a job before; where the host lets no thread raise its priority again, that
+ * fall to idle is recorded but not applied, so later jobs get their levels. */
 QORB_API ThdWorker *ThdStartThreadFull(ThdFunction function, uintptr_t argument,
                                        uint32_t priorityClass, int32_t priorityLevel,
                                        uint32_t flags);
 
 /* Releases the pool when no job runs: the busy count when one does,
- * otherwise the result of closing the thread mutex (0). */
+ * otherwise the result of closing the thread mutex (0). Idle worker threads
+ * end before their records are freed; a caller waiting for the pool at that
+ * moment gets NULL. */
 QORB_API uint32_t ThdTerminate(void);
 
 /* ------------------------------------------------------------------------ */

@@ -9,7 +9,7 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
-#include <new>
+#include <thread>
 
 #include "platform/thread.h"
 #include "qorb32n.h"
@@ -21,32 +21,29 @@ namespace {
 
 constexpr const char *kSource = "base\\thread";
 constexpr std::uint32_t kWorkerStackSize = 16384;
+constexpr std::uint32_t kThreadStartFailed = 0xFFFFFFFFu;
 
-// The public record first, so that callers see a ThdWorker; behind it what
-// the pool needs to retire a worker without touching a released record.
-struct WorkerRecord {
-  ThdWorker worker;
-  std::atomic<std::uint32_t> retire;  // set by ThdTerminate before it posts
-  SemEventHandle retired;             // posted by the worker as it leaves
-};
-
+// Workers retire only while the pool is idle and the thread mutex is held,
+// so one flag and one event at pool level serve them all, one at a time.
 struct Pool {
-  SemMutexHandle mutex = 0;
+  std::atomic<SemMutexHandle> mutex{0};
   LstList *idle = nullptr;
   std::atomic<std::uint32_t> busy{0};
+  // Busy workers whose job has ended, on their way back into the pool.
+  std::atomic<std::uint32_t> returning{0};
+  std::atomic<bool> retiring{false};
+  std::atomic<SemEventHandle> retired{0};
 };
 
 Pool pool;
 
 static_assert(sizeof(void *) != 4 || sizeof(ThdWorker) == 32, "ThdWorker keeps its 32-bit layout");
-static_assert(offsetof(WorkerRecord, worker) == 0, "callers see the record as a ThdWorker");
 
 // Holds the thread mutex for a scope; the results of the mutex calls are not
 // examined, as the pool has nobody to tell.
 class PoolLock : public SemLock {
  public:
-  PoolLock() : SemLock(pool.mutex) {}
-  bool taken() const { return held(); }
+  PoolLock() : SemLock(pool.mutex.load(std::memory_order_acquire)) {}
 };
 
 void ApplyPriority(int priority, std::uint32_t line) {
@@ -54,80 +51,150 @@ void ApplyPriority(int priority, std::uint32_t line) {
   if (rc != 0) ErrDosError(kSource, line, rc);
 }
 
-// Back at the end of the idle pool, so the pool stays ordered by idle time.
-void ReturnToPool(WorkerRecord *record) {
-  PoolLock lock;
-  pool.busy.fetch_sub(1, std::memory_order_acq_rel);
-  LstInsertAfter(pool.idle, record->worker.poolItem, pool.idle ? pool.idle->last : nullptr);
-}
-
-void RunJob(ThdWorker &worker) {
+// A worker that has run a job runs the next at idle priority unless that job
+// asks for a level. It falls to idle only when such a job starts, not as it
+// returns to the pool: a worker done with its job is available again at
+// once, at the priority it ran at.
+void SetJobPriority(const ThdWorker &worker, bool ranAJob) {
   if ((worker.flags & 0xFFu) == THD_SET_PRIORITY) {
     ApplyPriority(PriorityForLevel(worker.priorityLevel), __LINE__);
+  } else if (ranAJob) {
+    const std::uint32_t rc = plat::DropCurrentThreadPriority(PriorityForLevel(0));
+    if (rc != 0) ErrDosError(kSource, __LINE__, rc);
   }
+}
+
+void RunJob(ThdWorker &worker, bool ranAJob) {
+  SetJobPriority(worker, ranAJob);
   if (worker.function != nullptr) worker.function(worker.argument);
-  // A worker that has run a job runs the next at idle priority unless that
-  // job asks for a level.
-  ApplyPriority(PriorityForLevel(0), __LINE__);
+}
+
+// Back at the end of the idle pool, so the pool stays ordered by idle time.
+void ReturnToPool(ThdWorker &worker) {
+  pool.returning.fetch_add(1, std::memory_order_acq_rel);
+  const PoolLock lock;
+  pool.returning.fetch_sub(1, std::memory_order_acq_rel);
+  pool.busy.fetch_sub(1, std::memory_order_acq_rel);
+  LstInsertAfter(pool.idle, worker.poolItem, pool.idle ? pool.idle->last : nullptr);
+}
+
+void ReleaseRecord(ThdWorker *worker) {
+  SemCloseEvent(&worker->event);
+  MemFreeMem_(worker);
+}
+
+// A worker whose wait failed can take no more jobs: it leaves the pool (after
+// the job it may have been handed meanwhile) and its thread ends.
+void LeavePool(ThdWorker &worker, bool ranAJob) {
+  bool handedAJob = false;
+  {
+    const PoolLock lock;
+    handedAJob = worker.poolItem->inList == 0;
+    if (!handedAJob) LstRemoveItem(worker.poolItem);
+  }
+  if (handedAJob) {
+    RunJob(worker, ranAJob);
+    const PoolLock lock;
+    pool.busy.fetch_sub(1, std::memory_order_acq_rel);
+  }
+  LstFree(worker.poolItem);
+  ReleaseRecord(&worker);
+}
+
+// Tells ThdTerminate that this worker has left; touches nothing of the
+// worker's record afterwards, since it is released at once.
+void AcknowledgeRetirement() {
+  SemEventHandle retired = pool.retired.load(std::memory_order_acquire);
+  SemPostEvent(&retired);
 }
 
 void WorkerMain(void *argument) {
-  auto *record = static_cast<WorkerRecord *>(argument);
+  auto *worker = static_cast<ThdWorker *>(argument);
+  bool ranAJob = false;
   for (;;) {
-    SemWaitEvent(&record->worker.event, SEM_INDEFINITE_WAIT);
-    if (record->retire.load(std::memory_order_acquire) != 0) {
-      // The record is released as soon as the post below is seen: copy the
-      // handle first and touch nothing of the record afterwards.
-      SemEventHandle retired = record->retired;
-      SemPostEvent(&retired);
+    const bool woken = SemWaitEvent(&worker->event, SEM_INDEFINITE_WAIT) == 0;
+    if (pool.retiring.load(std::memory_order_acquire)) {
+      AcknowledgeRetirement();
       return;
     }
-    RunJob(record->worker);
+    if (!woken) {
+      LeavePool(*worker, ranAJob);
+      return;
+    }
+    RunJob(*worker, ranAJob);
+    ranAJob = true;
     std::uint32_t postCount = 0;
-    SemResetEvent(&record->worker.event, &postCount);
-    ReturnToPool(record);
+    SemResetEvent(&worker->event, &postCount);
+    ReturnToPool(*worker);
   }
 }
 
-void ReleaseRecord(WorkerRecord *record) {
-  SemCloseEvent(&record->worker.event);
-  record->~WorkerRecord();
-  MemFreeMem_(record);
-}
-
-// Starts one worker and appends it to the idle pool; false when no worker
-// could be had. Called with the thread mutex held.
+// Starts one worker at the end of the idle pool; false when no worker could
+// be had. It joins the pool before its thread starts, so a failure leaves no
+// thread behind and no thread waits on a released record. Called with the
+// thread mutex held.
 bool StartWorker() {
-  void *block = MemAllocMem_(sizeof(WorkerRecord), __LINE__, kSource);
-  if (block == nullptr) return false;
-  auto *record = new (block) WorkerRecord{};
-  SemCreateEvent(&record->worker.event, nullptr, 0, 0);
-  const std::uint32_t handle = plat::BeginThread(WorkerMain, kWorkerStackSize, record);
-  if (handle == 0xFFFFFFFFu) {
-    ReleaseRecord(record);
+  auto *worker = static_cast<ThdWorker *>(MemAllocMem_(sizeof(ThdWorker), __LINE__, kSource));
+  if (worker == nullptr) return false;
+  if (SemCreateEvent(&worker->event, nullptr, 0, 0) != 0) {
+    MemFreeMem_(worker);
     return false;
   }
-  record->worker.threadHandle = handle;
-  record->worker.poolItem = LstInsert(pool.idle, &record->worker, LST_AT_END);
+  worker->poolItem = LstInsert(pool.idle, worker, LST_AT_END);
+  if (worker->poolItem == nullptr) {
+    ReleaseRecord(worker);
+    return false;
+  }
+  const std::uint32_t handle = plat::BeginThread(WorkerMain, kWorkerStackSize, worker);
+  if (handle == kThreadStartFailed) {
+    LstDelete(worker->poolItem);
+    ReleaseRecord(worker);
+    return false;
+  }
+  worker->threadHandle = handle;
   return true;
 }
 
-// Ends one idle worker's thread and releases its record. The worker leaves
-// its loop on the retire flag and says so on an event of its own, so no
-// thread still waits on the record when it is freed.
-void RetireWorker(WorkerRecord *record) {
-  SemEventHandle retired = 0;
-  SemCreateEvent(&retired, nullptr, 0, 0);
-  record->retired = retired;
-  record->retire.store(1, std::memory_order_release);
-  SemPostEvent(&record->worker.event);
-  SemWaitEvent(&retired, SEM_INDEFINITE_WAIT);
-  SemCloseEvent(&retired);
-  ReleaseRecord(record);
+// Hands a job to the worker idle longest; thread mutex held, pool not empty.
+ThdWorker *HandOut(ThdFunction function, uintptr_t argument, uint32_t priorityClass,
+                   int32_t priorityLevel, uint32_t flags) {
+  LstItem *item = pool.idle->first;
+  auto *worker = static_cast<ThdWorker *>(item->data);
+  LstRemoveItem(item);
+  worker->function = function;
+  worker->argument = argument;
+  worker->priorityClass = priorityClass;
+  worker->priorityLevel = priorityLevel;
+  worker->flags = flags;
+  // Counted busy from the moment it is handed a job, so that ThdTerminate
+  // never releases the pool under a worker that is about to run.
+  pool.busy.fetch_add(1, std::memory_order_acq_rel);
+  SemPostEvent(&worker->event);
+  return worker;
 }
 
-WorkerRecord *RecordOf(ThdWorker *worker) {
-  return reinterpret_cast<WorkerRecord *>(worker);
+// Ends every idle worker's thread and releases its record, one at a time:
+// each worker sees the flag when its event is posted, says it has left on
+// the pool's event, and its record goes only then. Thread mutex held; the
+// code of a failed event creation (nothing retired), else 0.
+std::uint32_t RetireIdleWorkers() {
+  SemEventHandle retired = 0;
+  if (const std::uint32_t rc = SemCreateEvent(&retired, nullptr, 0, 0); rc != 0) return rc;
+  pool.retired.store(retired, std::memory_order_release);
+  pool.retiring.store(true, std::memory_order_release);
+  while (LstItem *item = pool.idle->first) {
+    auto *worker = static_cast<ThdWorker *>(item->data);
+    LstDelete(item);
+    std::uint32_t postCount = 0;
+    SemResetEvent(&retired, &postCount);
+    SemPostEvent(&worker->event);
+    SemWaitEvent(&retired, SEM_INDEFINITE_WAIT);
+    ReleaseRecord(worker);
+  }
+  pool.retiring.store(false, std::memory_order_release);
+  pool.retired.store(0, std::memory_order_release);
+  SemCloseEvent(&retired);
+  return 0;
 }
 
 }  // namespace
@@ -147,6 +214,10 @@ std::uint32_t IdleCount() {
   return pool.idle != nullptr ? pool.idle->count : 0;
 }
 
+std::uint32_t BusyCount() {
+  return pool.busy.load(std::memory_order_acquire);
+}
+
 ThdWorker *IdleWorkerAt(std::uint32_t position) {
   PoolLock lock;
   LstItem *item = pool.idle != nullptr ? pool.idle->first : nullptr;
@@ -162,58 +233,58 @@ extern "C" {
 
 QORB_API uint32_t ThdInitialize(uint32_t count) {
   // A repeated call keeps the existing mutex rather than leak it.
-  if (pool.mutex == 0 || SemRequestMutex(&pool.mutex, SEM_INDEFINITE_WAIT) != 0) {
-    SemCreateMutex(&pool.mutex, nullptr, 0, 1);
+  SemMutexHandle mutex = pool.mutex.load(std::memory_order_acquire);
+  if (mutex == 0 || SemRequestMutex(&mutex, SEM_INDEFINITE_WAIT) != 0) {
+    mutex = 0;
+    SemCreateMutex(&mutex, nullptr, 0, 1);
+    pool.mutex.store(mutex, std::memory_order_release);
   }
   if (pool.idle == nullptr) pool.idle = LstNewList(0);
-  for (uint32_t i = 0; i < count; ++i) {
+  for (uint32_t i = 0; i < count && pool.idle != nullptr; ++i) {
     if (!StartWorker()) break;
   }
-  SemReleaseMutex(&pool.mutex);
+  SemReleaseMutex(&mutex);
   return 0;
 }
 
 QORB_API ThdWorker *ThdStartThreadFull(ThdFunction function, uintptr_t argument,
                                        uint32_t priorityClass, int32_t priorityLevel,
                                        uint32_t flags) {
-  PoolLock lock;
-  if (!lock.taken() || pool.idle == nullptr) return nullptr;
-  if (pool.idle->first == nullptr && !StartWorker()) return nullptr;
-  LstItem *item = pool.idle->first;
-  auto *worker = static_cast<ThdWorker *>(item->data);
-  LstRemoveItem(item);
-  worker->function = function;
-  worker->argument = argument;
-  worker->priorityClass = priorityClass;
-  worker->priorityLevel = priorityLevel;
-  worker->flags = flags;
-  // Counted busy from the moment it is handed a job, so that ThdTerminate
-  // never releases the pool under a worker that is about to run.
-  pool.busy.fetch_add(1, std::memory_order_acq_rel);
-  SemPostEvent(&worker->event);
-  return worker;
+  for (;;) {
+    PoolLock lock;
+    if (!lock.held() || pool.idle == nullptr) return nullptr;
+    if (pool.idle->first == nullptr) {
+      // A worker whose job has ended is not busy: wait for it to be back
+      // rather than start a thread, so bursts of short jobs need about as
+      // many workers as jobs run at once.
+      if (pool.returning.load(std::memory_order_acquire) != 0) {
+        lock.Release();
+        std::this_thread::yield();
+        continue;
+      }
+      if (!StartWorker()) return nullptr;
+    }
+    return HandOut(function, argument, priorityClass, priorityLevel, flags);
+  }
 }
 
 QORB_API uint32_t ThdTerminate(void) {
   uint32_t busy = pool.busy.load(std::memory_order_acquire);
   if (busy != 0) return busy;
   {
-    PoolLock lock;
+    const PoolLock lock;
     busy = pool.busy.load(std::memory_order_acquire);
     if (busy != 0) return busy;
     if (pool.idle != nullptr) {
-      while (LstItem *item = pool.idle->first) {
-        auto *worker = static_cast<ThdWorker *>(item->data);
-        LstDelete(item);
-        RetireWorker(RecordOf(worker));
-      }
+      if (const uint32_t rc = RetireIdleWorkers(); rc != 0) return rc;
       LstFreeList_(pool.idle);
       pool.idle = nullptr;
     }
   }
-  const uint32_t rc = SemCloseMutex(&pool.mutex);
-  pool.mutex = 0;
-  return rc;
+  // A caller still waiting for the mutex takes it as abandoned once it is
+  // closed, and finds no pool.
+  SemMutexHandle mutex = pool.mutex.exchange(0, std::memory_order_acq_rel);
+  return SemCloseMutex(&mutex);
 }
 
 }  // extern "C"

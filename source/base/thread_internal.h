@@ -14,6 +14,9 @@ int PriorityForLevel(std::int32_t level);
 // there is no pool).
 std::uint32_t IdleCount();
 
+// Number of workers running a job (or about to).
+std::uint32_t BusyCount();
+
 // The idle worker at a position from the one idle longest, or nullptr.
 ThdWorker *IdleWorkerAt(std::uint32_t position);
 

@@ -27,6 +27,12 @@ inline constexpr int kPriorityTimeCritical = 15;
 // the host permits: 0, or the Windows error code of the refusal (5 when the
 // host does not let this user raise a priority, 87 for an unknown value).
 std::uint32_t SetCurrentThreadPriority(int priority);
+// Lowers the calling thread to `priority` where the host would let it rise
+// back to normal later; where it would not, records the level (read back as
+// below) without touching the host's scheduling, so that a thread that
+// drops for a while is never stuck low. 0, or 87 for an unknown value.
+std::uint32_t DropCurrentThreadPriority(int priority);
+
 // The calling thread's priority as last set successfully (initially normal).
 int GetCurrentThreadPriority();
 

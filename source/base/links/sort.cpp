@@ -73,18 +73,75 @@ bool CombPass(LstList *list, uint32_t gap, LstComparator comparator) {
   return swapped;
 }
 
+// Merges two chains (linked through `next`, ended by NULL) into one; the
+// left item goes first unless the right one must precede it, so equal items
+// keep their order.
+LstItem *MergeChains(LstItem *left, LstItem *right, LstComparator comparator) {
+  LstItem head{};
+  LstItem *tail = &head;
+  while (left != nullptr && right != nullptr) {
+    LstItem *&taken = OutOfOrder(comparator, left->data, right->data) ? right : left;
+    tail->next = taken;
+    tail = taken;
+    taken = taken->next;
+  }
+  tail->next = left != nullptr ? left : right;
+  return head.next;
+}
+
+// Sorts the chain of positions by their data with a bottom-up merge sort:
+// n log n comparisons whatever the comparator answers, and no memory beyond
+// a few dozen chain heads. Relinks `next`, `prev`, `first` and `last`.
+void MergeSortChain(LstList *list, LstComparator comparator) {
+  constexpr int kLevels = 64;
+  LstItem *runs[kLevels] = {};  // runs[k] holds 2^k sorted items, or nothing
+  for (LstItem *item = list->first; item != nullptr;) {
+    LstItem *run = item;
+    item = item->next;
+    run->next = nullptr;
+    int level = 0;
+    for (; level < kLevels - 1 && runs[level] != nullptr; ++level) {
+      run = MergeChains(runs[level], run, comparator);
+      runs[level] = nullptr;
+    }
+    runs[level] = run;
+  }
+  LstItem *sorted = nullptr;
+  for (LstItem *run : runs) {
+    if (run != nullptr) sorted = sorted != nullptr ? MergeChains(run, sorted, comparator) : run;
+  }
+  LstItem *previous = nullptr;
+  for (LstItem *item = sorted; item != nullptr; item = item->next) {
+    item->prev = previous;
+    previous = item;
+  }
+  list->first = sorted;
+  list->last = previous;
+}
+
+// Gap-1 passes are bubble-sort passes; with a consistent comparator the comb
+// sort needs only a few of them. A comparator that contradicts itself could
+// keep them going for n passes of n comparisons, so after this many the
+// order is finished by a merge sort, which ends in n log n whatever it says.
+uint32_t GapOnePassLimit(uint32_t count) {
+  uint32_t bits = 0;
+  while (count >> bits != 0) ++bits;
+  return 2 * bits + 8;
+}
+
 void CombSort(LstList *list, LstComparator comparator) {
-  const uint32_t count = list->count;
-  uint32_t gap = count;
-  // Passes at gap 1 are bubble-sort passes: a consistent order needs at most
-  // `count` of them; the bound makes the sort end whatever the comparator.
+  const uint32_t limit = GapOnePassLimit(list->count);
+  uint32_t gap = list->count;
   uint32_t gapOnePasses = 0;
   bool swapped = false;
   do {
     gap = ShrinkGap(gap);
     swapped = CombPass(list, gap, comparator);
-    if (gap == 1) ++gapOnePasses;
-  } while ((swapped || gap > 1) && gapOnePasses < count);
+    if (gap == 1 && ++gapOnePasses == limit && swapped) {
+      MergeSortChain(list, comparator);
+      return;
+    }
+  } while (swapped || gap > 1);
 }
 
 // Moves every item to the position its data reached, so that items keep

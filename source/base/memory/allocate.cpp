@@ -1,5 +1,7 @@
 // allocate.cpp - allocating and freeing tracked blocks, the two limits and
-// the lock-free status queries.
+// the lock-free status queries. The memory mutex covers only the limit
+// check, the counters and the registry links; the host allocation, the
+// clearing and the host free run outside it, so threads allocate in parallel.
 //
 // Relies on: malloc/free, the registry and memory lock of block.h,
 // ErrPutError for the limit reports and ErrNullError for a failed malloc.
@@ -69,6 +71,25 @@ void EnforceLimits(Registry &registry, std::uint32_t total, MemoryLock &lock) {
   }
 }
 
+// Counts a block of `total` bytes in, under the memory mutex, after the
+// limit check (which may end the process). The host allocation follows
+// outside the lock; a failure gives the reservation back.
+void Reserve(Registry &registry, std::uint32_t total) {
+  MemoryLock lock;
+  EnforceLimits(registry, total, lock);
+  AddToCounters(registry, total, 1);
+}
+
+void GiveBack(Registry &registry, std::uint32_t total) {
+  MemoryLock lock;
+  AddToCounters(registry, 0u - total, 0u - 1u);
+}
+
+void Link(Registry &registry, MemBlockHeader *header) {
+  MemoryLock lock;
+  AppendBlock(registry, header);
+}
+
 void *Allocate(std::uint32_t request, std::uint32_t line, const char *file) {
   // A total that does not fit the 32-bit size field cannot be tracked; it is
   // refused like a failed malloc rather than recorded as a smaller block.
@@ -77,38 +98,48 @@ void *Allocate(std::uint32_t request, std::uint32_t line, const char *file) {
   }
   const std::uint32_t total = request + kOverhead;
   Registry &registry = TheRegistry();
-  MemoryLock lock;
-  EnforceLimits(registry, total, lock);
+  Reserve(registry, total);
 
   const std::size_t hostBytes = HostBytes(total);
   auto *header = static_cast<MemBlockHeader *>(std::malloc(hostBytes));
   if (header == nullptr) {
-    lock.Release();
+    GiveBack(registry, total);
     return ErrNullError(kSourcePath, __LINE__, nullptr);
   }
   g_clear(header, 0, hostBytes);
-  AddToCounters(registry, total, 1);
-
   header->size = total;
   header->guard = MEM_GUARD_WORD;
   *TrailerOf(header) = MEM_TRAILER_BYTE;
   header->line = static_cast<std::uint16_t>(line);
   RecordFileName(header, file);
-  AppendBlock(registry, header);
+  Link(registry, header);
   return UserArea(header);
+}
+
+// Takes a block out of the registry, or answers false when the pointer
+// names no live block (reported; nothing is touched). Under the lock.
+bool Unregister(Registry &registry, MemBlockHeader *header, bool &sizePlausible) {
+  if (!LooksLive(registry, *header) && !IsRegistered(registry, header)) {
+    ReportNotLive(header);
+    return false;
+  }
+  sizePlausible = CheckBlock(registry, header);
+  AddToCounters(registry, 0u - header->size, 0u - 1u);
+  UnlinkBlock(registry, header);
+  return true;
 }
 
 void Free(void *pointer) {
   Registry &registry = TheRegistry();
   MemBlockHeader *header = HeaderOf(pointer);
-  MemoryLock lock;
+  bool plausible = false;
+  {
+    MemoryLock lock;
+    if (!Unregister(registry, header, plausible)) return;
+  }
   // Clearing follows the recorded size only when it can be real; a damaged
   // size clears just the header so that nothing outside the block is written.
-  const bool plausible = CheckBlock(registry, header);
-  const std::uint32_t size = header->size;
-  AddToCounters(registry, 0u - size, 0u - 1u);
-  UnlinkBlock(registry, header);
-  std::memset(header, 0, plausible ? HostBytes(size) : kHeaderBytes);
+  std::memset(header, 0, plausible ? HostBytes(header->size) : kHeaderBytes);
   std::free(header);
 }
 

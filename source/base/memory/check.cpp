@@ -34,6 +34,20 @@ void ReportDamage(Damage damage, const MemBlockHeader &header) {
 
 }  // namespace
 
+bool IsRegistered(const Registry &registry, const MemBlockHeader *header) {
+  for (const MemBlockHeader *live = registry.first; live != nullptr; live = live->next) {
+    if (live == header) return true;
+  }
+  return false;
+}
+
+void ReportNotLive(const MemBlockHeader *header) {
+  if (!ReportsEnabled()) return;
+  ErrPutError(nullptr, 0.0, kErrorBit, kReportNumber, kSourcePath, __LINE__, nullptr,
+              "Free of a pointer that is no live block: %p",
+              static_cast<const void *>(UserArea(const_cast<MemBlockHeader *>(header))));
+}
+
 void ReportBlockDamage(const Registry &registry, MemBlockHeader *header) {
   if (header->guard != MEM_GUARD_WORD && ReportsEnabled()) {
     ReportDamage(Damage::kTopGuard, *header);

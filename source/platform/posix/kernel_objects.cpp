@@ -140,7 +140,7 @@ bool CloseObject(Handle object) {
     case ObjectKind::kLocalEvent:
       if (!RetireHandle(*slot, object)) return Fail(kErrorInvalidHandle);
       if (slot->kind.load(std::memory_order_relaxed) == ObjectKind::kLocalMutex) {
-        posix::AbandonClosedLocalMutex(*slot);
+        posix::CloseLocalMutex(*slot);
       }
       ReleaseSlot(*slot);
       return true;

@@ -26,6 +26,9 @@ constexpr std::uint32_t kOwnerMask = 0x3FFFFFFFu;
 constexpr std::uint32_t kAbandoned = 0x40000000u;
 constexpr std::uint32_t kWaiters = 0x80000000u;
 constexpr std::uint32_t kMaxRecursion = 0xFFFFFFFFu;
+// The owner field of a closed mutex: no thread id reaches it, and nobody
+// can take the mutex any more.
+constexpr std::uint32_t kClosed = kOwnerMask;
 
 // Initial-exec keeps the id one instruction away even inside the shared
 // library; 4 bytes fit the static TLS reserve meant for this.
@@ -72,10 +75,16 @@ std::uint32_t Take(Slot &slot, std::uint32_t previous) {
   return (previous & kAbandoned) != 0 ? kWaitAbandoned : kWaitObject0;
 }
 
+std::uint32_t ClosedWhileWaiting() {
+  SetLastError(kErrorInvalidHandle);
+  return kWaitFailed;
+}
+
 __attribute__((noinline)) std::uint32_t WaitContended(Slot &slot, std::uint32_t self,
                                                       std::uint32_t milliseconds) {
   if (milliseconds == 0) {
     std::uint32_t word = slot.word.load(std::memory_order_relaxed);
+    if ((word & kOwnerMask) == kClosed) return ClosedWhileWaiting();
     while ((word & kOwnerMask) == 0) {
       if (slot.word.compare_exchange_weak(word, self | (word & kWaiters),
                                           std::memory_order_acquire)) {
@@ -89,6 +98,7 @@ __attribute__((noinline)) std::uint32_t WaitContended(Slot &slot, std::uint32_t 
   std::uint32_t keep = 0;
   std::uint32_t word = slot.word.load(std::memory_order_relaxed);
   for (;;) {
+    if ((word & kOwnerMask) == kClosed) return ClosedWhileWaiting();
     if ((word & kOwnerMask) == 0) {
       if (slot.word.compare_exchange_weak(word, self | keep | (word & kWaiters),
                                           std::memory_order_acquire)) {
@@ -167,15 +177,12 @@ bool ReleaseLocalMutex(Slot &slot) {
   return true;
 }
 
-void AbandonClosedLocalMutex(Slot &slot) {
-  std::uint32_t word = slot.word.load(std::memory_order_relaxed);
-  while ((word & kOwnerMask) != 0) {
-    if (slot.word.compare_exchange_weak(word, kAbandoned | (word & kWaiters),
-                                        std::memory_order_release, std::memory_order_relaxed)) {
-      if ((word & kWaiters) != 0) FutexWake(slot.word, INT_MAX, false);
-      return;
-    }
-  }
+void CloseLocalMutex(Slot &slot) {
+  slot.recursion = 0;
+  slot.word.store(kClosed, std::memory_order_seq_cst);
+  // Every sleeper, not only those the waiters flag tells of: a release just
+  // before the close clears the flag while others still sleep.
+  FutexWake(slot.word, INT_MAX, false);
 }
 
 void AdoptLocalMutexesAfterFork() {
@@ -185,7 +192,7 @@ void AdoptLocalMutexesAfterFork() {
     if (slot.kind.load(std::memory_order_relaxed) != ObjectKind::kLocalMutex) return;
     const std::uint32_t word = slot.word.load(std::memory_order_relaxed);
     const std::uint32_t owner = word & kOwnerMask;
-    if (owner == 0) return;
+    if (owner == 0 || owner == kClosed) return;
     if (parent != 0 && owner == parent) {
       slot.word.store(child, std::memory_order_relaxed);
     } else {

@@ -23,10 +23,11 @@ std::uint32_t WaitLocalMutex(Slot &slot, std::uint32_t milliseconds);
 // False with kErrorNotOwner set when the calling thread is not the owner.
 bool ReleaseLocalMutex(Slot &slot);
 
-// Its handle was closed: the owner can no longer give it back, so its
-// ownership ends as if it had ended, and the threads waiting take it as
-// abandoned rather than sleep for good.
-void AbandonClosedLocalMutex(Slot &slot);
+// Its handle was closed: nobody can give it back or take it any more, so
+// the threads waiting for it wake and fail with kErrorInvalidHandle, as a
+// wait through a closed handle does, rather than sleep for good; an owner
+// loses it.
+void CloseLocalMutex(Slot &slot);
 
 // In a child after fork(): the forking thread's mutexes pass to the child's
 // thread, those of the parent's other threads (absent here) are abandoned.

@@ -4,8 +4,10 @@
 // Relies on: pthreads for the threads; Linux's per-thread nice value
 // (setpriority on the thread id) for the priorities, which is the one
 // scheduling knob an ordinary process may turn without a real-time policy.
+#include <linux/capability.h>
 #include <pthread.h>
 #include <sys/resource.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -15,8 +17,8 @@
 #include <cstddef>
 #include <new>
 
-#include "platform/thread.h"
 #include "platform/posix/host_error.h"
+#include "platform/thread.h"
 
 namespace qorb::plat {
 
@@ -71,6 +73,20 @@ std::uint32_t SetPriority(int priority) {
   }
   t_priority = priority;
   return kErrorSuccess;
+}
+
+// Whether the host lets this thread rise back to nice 0: CAP_SYS_NICE, or
+// an RLIMIT_NICE allowance that reaches it (the ceiling is 20 - limit).
+bool MayRiseToNormal() {
+  rlimit limit{};
+  if (getrlimit(RLIMIT_NICE, &limit) == 0 &&
+      (limit.rlim_cur == RLIM_INFINITY || limit.rlim_cur >= 20)) {
+    return true;
+  }
+  __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
+  __user_cap_data_struct data[2]{};
+  if (syscall(SYS_capget, &header, data) != 0) return false;
+  return (data[CAP_SYS_NICE / 32].effective & (1u << (CAP_SYS_NICE % 32))) != 0;
 }
 
 // What the new thread needs; freed by the thread once it has read it.
@@ -156,6 +172,17 @@ std::uint32_t BeginThread(ThreadStart start, std::uint32_t stackSize, void *argu
 
 std::uint32_t SetCurrentThreadPriority(int priority) {
   return SetPriority(priority);
+}
+
+std::uint32_t DropCurrentThreadPriority(int priority) {
+  int nice = 0;
+  if (!NiceValueFor(priority, &nice)) {
+    SetLastError(kErrorInvalidParameter);
+    return kErrorInvalidParameter;
+  }
+  if (MayRiseToNormal()) return SetPriority(priority);
+  t_priority = priority;
+  return kErrorSuccess;
 }
 
 int GetCurrentThreadPriority() {
