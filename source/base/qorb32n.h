@@ -589,6 +589,105 @@ QORB_API int FilGetDirNameOf(char *destination, const char *source);
 QORB_API int FilGetNameOfFileName(char *destination, const char *source);
 QORB_API int FilGetExtOfFileName(char *destination, const char *source);
 
+/* Drives. On this host a drive is a letter mapped to a host directory; by
+ * default only C: is mapped, to the host root ("C:\tmp\x" is /tmp/x). Each
+ * drive keeps its own working directory; the current drive's is the
+ * process's working directory. ".." never climbs above a drive's root. */
+
+/* Maps a drive letter (either case) to an existing host directory, which
+ * becomes the drive's root and working directory; remapping the current
+ * drive moves the working directory to the new root. 1, or 0 for a letter
+ * outside A to Z or a directory that does not exist. */
+QORB_API uint32_t FilMapDrive(char letter, const char *hostDirectory);
+/* Unmaps a drive; 0 when it is not mapped or is the current drive. */
+QORB_API uint32_t FilUnmapDrive(char letter);
+
+/* 1 when the drive named by the path's first two characters ("D:") can be
+ * made current; the current drive is left as it was. */
+QORB_API uint32_t FilDiskExists(const char *path);
+/* The drives C: to Z: that can be made current: bit n-1 for drive n (C: is
+ * bit 2). */
+QORB_API uint32_t FilGetDiskMap(void);
+/* The free bytes of the volume holding rootPath ("C:\"), wrapping above
+ * 4 GB as a 32-bit count; 0 when the query fails. */
+QORB_API uint32_t FilGetPathFree(const char *rootPath);
+
+/* The working directory as drive, colon and absolute directory, always
+ * ending with a backslash ("C:\work\", "C:\"). buffer must hold 256 bytes;
+ * it gets the empty text when the working directory cannot be read. Returns
+ * buffer. */
+QORB_API char *FilGetPath(char *buffer);
+/* Makes the path's drive current ("D:" alone changes only the drive), then
+ * its directory the working directory; a trailing backslash is accepted.
+ * 1, or 0 when either change fails (the drive then stays changed). */
+QORB_API uint32_t FilSetPath(const char *path);
+
+/* A listing in progress; the caller keeps a FilListing * that is NULL before
+ * the first call and is set back to NULL by the call that ends the listing.
+ * The whole listing is taken at the first call; a caller that stops before
+ * the end keeps its memory allocated. */
+typedef struct FilListing FilListing;
+
+/* The next plain file matching pattern (a path with '*' and '?', relative
+ * or absolute): 1 with its full path name in out (260 bytes), in the order
+ * the directory search gives them; 0 when the listing is over, when nothing
+ * matches or when the pattern's directory cannot be resolved. unused has
+ * no effect. */
+QORB_API uint32_t FilGetNextPathName(FilListing **handle, const char *pattern, char *out,
+                                     uint32_t unused);
+/* The next subdirectory of directory (ending with a backslash), "." and ".."
+ * included below a drive's root: 1 with directory, name and a backslash in
+ * out (260 bytes); 0 at the end. Entries longer than 259 characters (255
+ * for subdirectories) are left out of a listing. */
+QORB_API uint32_t FilGetNextPath(FilListing **handle, const char *directory, char *out);
+
+/* 1 when path names an existing entry that is not a directory. */
+QORB_API uint32_t FilPathNameExists(const char *path);
+/* 1 when the directory exists ("\" always does), found by entering it for a
+ * moment; a trailing backslash is accepted. */
+QORB_API uint32_t FilDirExists(const char *directory);
+/* FilDirExists on the drive the path names, made current for the call. */
+QORB_API uint32_t FilPathExists(const char *directory);
+/* Makes a directory with every missing parent; 1, or 0 when it cannot be
+ * made or already exists. */
+QORB_API uint32_t FilMakeDir(const char *directory);
+/* FilMakeDir on the drive the path names, made current for the call. */
+QORB_API uint32_t FilMakePath(const char *directory);
+/* Maps a file path from the source tree into the target tree: path
+ * "C:\src\a\f.c", source "c:\SRC" and target "D:\dst" give "D:\dst\a\f.c"
+ * in out (256 bytes), making "D:\dst\a" when missing. 0 when the path has
+ * no backslash, does not lie below source, or the target directory cannot
+ * be made. path is left cut at its last backslash in every case. */
+QORB_API uint32_t FilDirMatch(char *path, const char *source, const char *target, char *out);
+/* 1 when the whole name matches the pattern, ignoring case: '?' stands for
+ * one character, '*' for any run; the character right after a '*' is
+ * compared as it stands, even '?' or '*' ("*?" matches only names holding a
+ * '?'). */
+QORB_API uint32_t FilFileMatch(const char *pattern, const char *name);
+
+/* Checking a path name. Texts here have at most 255 characters; a longer
+ * one, or a result that would be longer, is refused with 0. */
+
+/* Resolves a relative or drive-less absolute directory against base
+ * ("\a\b\"): "..\x\" gives "\a\x\". directory is overwritten with the
+ * result (256 bytes). 0, leaving directory unchanged, when a ".." climbs
+ * above the root. */
+QORB_API uint32_t FilMakeAbsDir(char *directory, const char *base);
+/* Makes a typed path name absolute against the working directory of its
+ * drive and writes back the part wanted: 0 the drive, 1 the directory
+ * without drive, 2 drive and directory, 3 the file name, 4 and above the
+ * full path name. checkMode 0 checks that the directory exists, 1 makes it
+ * the working directory, other values check nothing. A path on another
+ * drive visits that drive and comes back. Returns 1, or 0 when a change or
+ * check fails; every failure leaves the drive and working directory as they
+ * were, and a failed check leaves path cut after its last backslash. A path
+ * whose ".." parts climb above the root is refused, path unchanged. path
+ * must hold 256 bytes. */
+QORB_API uint32_t FilCheckPathName(char *path, uint32_t checkMode, uint32_t partWanted);
+/* Copies source to destination and appends a backslash unless the text is
+ * empty or ends with ':' or '\'; returns destination. */
+QORB_API char *FilNormalizePath(char *destination, const char *source);
+
 /* ------------------------------------------------------------------------ */
 /* Command line                                                             */
 /* ------------------------------------------------------------------------ */

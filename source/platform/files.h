@@ -45,6 +45,8 @@ bool ChangeCurrentDrive(int drive);
 // false (206) when it does not fit, (3) when the host working directory lies
 // on no mapped drive.
 bool ReadWorkingDirectory(char *buffer, std::size_t capacity);
+// The same for any mapped drive (15 for another), as "D:\data".
+bool ReadDriveWorkingDirectory(int drive, char *buffer, std::size_t capacity);
 // Makes a directory the working directory of its drive, and a drive named
 // in the path the current drive. Directories whose text would exceed 255
 // characters are refused (206).

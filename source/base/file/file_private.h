@@ -44,6 +44,47 @@ Piece ExtOfFileName(const char *path);
 // Writes the piece with a NUL into out; out may overlap the piece.
 void StorePiece(const Piece &piece, char *out);
 
+// ASCII letters upper-cased, every other character as it is.
+inline char UpperAscii(char c) {
+  return (c >= 'a' && c <= 'z') ? static_cast<char>(c - ('a' - 'A')) : c;
+}
+
+// The drive number of a drive letter: the upper-cased letter minus 64, so
+// that only 'A' to 'Z' give the numbers 1 to 26.
+int DriveNumberOf(char letter);
+
+// The working directory as "C:\work\" into a buffer of kPathCapacity bytes
+// (the empty text when it cannot be read), and changing it with the drive.
+char *GetPath(char *buffer);
+bool SetPath(const char *path);
+
+// Visiting a directory for a moment: notes the working directory and, when
+// the target names another drive, that drive's own, and puts both back when
+// it ends unless Keep() made the visit the new place.
+class DirectoryVisit {
+ public:
+  explicit DirectoryVisit(const char *target);
+  ~DirectoryVisit();
+  DirectoryVisit(const DirectoryVisit &) = delete;
+  DirectoryVisit &operator=(const DirectoryVisit &) = delete;
+
+  bool noted() const { return noted_; }
+  void Keep() { kept_ = true; }
+
+ private:
+  char home_[kPathCapacity];
+  char otherDrive_[kPathCapacity];
+  bool noted_ = false;
+  bool kept_ = false;
+};
+
+// The drives C: to Z: that can be made current, as a mask (bit n-1 for n).
+std::uint32_t DiskMap();
+bool DirExists(const char *directory);
+bool MakeDir(const char *directory);
+bool MakeAbsDir(char *directory, const char *base);
+bool CheckPathName(char *path, std::uint32_t checkMode, std::uint32_t partWanted);
+
 // Whether the text starts with a drive by the position test (a second
 // character ':'), without reading past a short text's NUL.
 inline bool HasDrivePrefix(const char *path) {

@@ -139,6 +139,16 @@ struct Resolution {
   char below[kHostPathCapacity];
 };
 
+// The working directory of a drive below its root: the host's for the
+// current drive, the kept one for the others; nullptr, with the error that
+// reading the host's gave, when the current drive's cannot be told.
+const char *WorkingBelow(DriveTable &table, int drive, const char *currentBelow,
+                         std::uint32_t syncError) {
+  const char *below = drive == table.current ? currentBelow : table.drives[drive].workingDir;
+  if (below == nullptr) SetLastError(syncError);
+  return below;
+}
+
 bool Resolve(DriveTable &table, const char *pathName, Resolution *out) {
   char cwd[kHostPathCapacity];
   const char *currentBelow = SyncWithHost(table, cwd, sizeof cwd);
@@ -149,8 +159,8 @@ bool Resolve(DriveTable &table, const char *pathName, Resolution *out) {
   out->drive = drive;
   out->below[0] = '\0';
   if (!IsPathSeparator(split.rest[0])) {
-    const char *base = drive == table.current ? currentBelow : table.drives[drive].workingDir;
-    if (base == nullptr) return Fail(syncError);
+    const char *base = WorkingBelow(table, drive, currentBelow, syncError);
+    if (base == nullptr) return false;
     if (std::strlen(base) >= sizeof out->below) return Fail(kErrorNameTooLong);
     std::strcpy(out->below, base);
   }
@@ -243,15 +253,22 @@ bool ChangeCurrentDrive(int drive) {
 }
 
 bool ReadWorkingDirectory(char *buffer, std::size_t capacity) {
+  return ReadDriveWorkingDirectory(0, buffer, capacity);
+}
+
+// Drive 0 stands for the current drive here.
+bool ReadDriveWorkingDirectory(int drive, char *buffer, std::size_t capacity) {
   if (buffer == nullptr) return Fail(kErrorInvalidParameter);
   DriveTable &table = Table();
   std::lock_guard<std::mutex> hold(table.lock);
   char cwd[kHostPathCapacity];
-  const char *below = SyncWithHost(table, cwd, sizeof cwd);
+  const char *currentBelow = SyncWithHost(table, cwd, sizeof cwd);
+  const std::uint32_t syncError = LastError();
+  if (drive == 0) drive = table.current;
+  if (!IsMapped(table, drive)) return Fail(kErrorInvalidDrive);
+  const char *below = WorkingBelow(table, drive, currentBelow, syncError);
   if (below == nullptr) return false;
-  if (!FormatDriveDirectory(table.current, below, buffer, capacity)) {
-    return Fail(kErrorNameTooLong);
-  }
+  if (!FormatDriveDirectory(drive, below, buffer, capacity)) return Fail(kErrorNameTooLong);
   return true;
 }
 
