@@ -437,10 +437,10 @@ TEST_F(Fil, MakeAbsDirAndNormalizePath) {
     EXPECT_EQ(FilMakeAbsDir(directory, c.base), c.ok) << c.directory;
     EXPECT_STREQ(directory, c.result) << c.directory;
   }
-  char deep[256] = "";
-  for (int i = 0; i < 26; ++i) std::strcat(deep, "123456789\\");  // 260 characters
+  std::string deep;
+  for (int i = 0; i < 26; ++i) deep += "123456789\\";  // 260 characters
   char directory[256] = "x";
-  EXPECT_EQ(FilMakeAbsDir(directory, deep), 0u);
+  EXPECT_EQ(FilMakeAbsDir(directory, deep.c_str()), 0u);
   EXPECT_STREQ(directory, "x");
 
   const char *normalized[][2] = {

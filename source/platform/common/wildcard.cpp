@@ -6,6 +6,7 @@
 #include "platform/common/wildcard.h"
 
 #include <cstring>
+#include <utility>
 
 namespace qorb::plat {
 namespace {
@@ -33,14 +34,20 @@ class Matcher {
   }
 
   bool Run() {
-    bool states[kMaxWildcardPattern + 1] = {};
+    // Two rows of live positions, used in turn; only the pattern's length
+    // of each is ever cleared.
+    bool rows[2][kMaxWildcardPattern + 1];
+    const std::size_t used = patternLength_ + 1;
+    bool *states = rows[0];
+    bool *next = rows[1];
+    std::memset(states, 0, used);
     states[0] = true;
     AddEmptyMoves(states, 0);
     for (std::size_t i = 0; i < nameLength_; ++i) {
-      bool next[kMaxWildcardPattern + 1] = {};
+      std::memset(next, 0, used);
       if (!Consume(states, i, next)) return false;
       AddEmptyMoves(next, i + 1);
-      std::memcpy(states, next, sizeof states);
+      std::swap(states, next);
     }
     return states[patternLength_];
   }
