@@ -340,6 +340,7 @@ TEST_F(Fil, FileMatchFollowsItsOwnStarRule) {
       {"*.*", "xy", 0},
       {"*?", "a?", 1},
       {"*?", "ab", 0},
+      {"*?", "a?b", 0},
       {"a*c", "abbbc", 1},
       {"a*c", "abcd", 0},
       {"*b", "*ab", 0},

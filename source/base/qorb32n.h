@@ -661,8 +661,8 @@ QORB_API uint32_t FilMakePath(const char *directory);
 QORB_API uint32_t FilDirMatch(char *path, const char *source, const char *target, char *out);
 /* 1 when the whole name matches the pattern, ignoring case: '?' stands for
  * one character, '*' for any run; the character right after a '*' is
- * compared as it stands, even '?' or '*' ("*?" matches only names holding a
- * '?'). */
+ * compared as it stands, even '?' or '*' ("*?" matches only names ending
+ * with a '?'). */
 QORB_API uint32_t FilFileMatch(const char *pattern, const char *name);
 
 /* Checking a path name. Texts here have at most 255 characters; a longer

@@ -16,15 +16,10 @@ namespace {
 enum PartWanted : std::uint32_t { kDrive = 0, kDirectory = 1, kDriveDirectory = 2, kFileName = 3 };
 enum CheckMode : std::uint32_t { kCheckExists = 0, kEnter = 1 };
 
-// Joins two texts into a buffer of kPathCapacity bytes; false when the
-// result would pass kMaxPathLength.
+// Joins two texts into a working buffer; false when the result would pass
+// kMaxPathLength.
 bool Join(char *out, const char *first, const char *second) {
-  const std::size_t firstLength = std::strlen(first);
-  const std::size_t secondLength = std::strlen(second);
-  if (firstLength + secondLength > kMaxPathLength) return false;
-  std::memmove(out, first, firstLength);
-  std::memmove(out + firstLength, second, secondLength + 1);
-  return true;
+  return JoinTexts(out, kPathCapacity, first, second);
 }
 
 // Adds one directory part and its backslash to an absolute directory.

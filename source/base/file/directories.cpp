@@ -48,18 +48,13 @@ bool DirMatch(char *path, const char *source, const char *target, char *out) {
   if (plat::CompareNoCaseN(path, source, sourceLength) != 0) return false;
   const char *rest = path + sourceLength;
   if (rest[0] != '\0' && rest[0] != '\\') return false;
-  const std::size_t targetLength = std::strlen(target);
-  const std::size_t restLength = std::strlen(rest);
-  const std::size_t nameLength = std::strlen(fileName);
-  if (targetLength + restLength + 1 + nameLength > kMaxPathLength) return false;
-  char mapped[kPathCapacity];
-  std::memcpy(mapped, target, targetLength);
-  std::memcpy(mapped + targetLength, rest, restLength + 1);
-  if (!DirExists(mapped) && !MakeDir(mapped)) return false;
-  const std::size_t directoryLength = targetLength + restLength;
-  mapped[directoryLength] = '\\';
-  std::memcpy(mapped + directoryLength + 1, fileName, nameLength + 1);
-  std::memcpy(out, mapped, directoryLength + 1 + nameLength + 1);
+  char directory[kPathCapacity];
+  if (!JoinTexts(directory, sizeof directory, target, rest)) return false;
+  // The full name must fit before any directory is made for it.
+  if (std::strlen(directory) + 1 + std::strlen(fileName) > kMaxPathLength) return false;
+  if (!DirExists(directory) && !MakeDir(directory)) return false;
+  JoinTexts(directory, sizeof directory, directory, "\\");
+  JoinTexts(out, kPathCapacity, directory, fileName);
   return true;
 }
 

@@ -85,6 +85,10 @@ bool MakeDir(const char *directory);
 bool MakeAbsDir(char *directory, const char *base);
 bool CheckPathName(char *path, std::uint32_t checkMode, std::uint32_t partWanted);
 
+// Writes first and second joined into out, which holds capacity bytes;
+// false, with out untouched, when they do not fit. out may be first itself.
+bool JoinTexts(char *out, std::size_t capacity, const char *first, const char *second);
+
 // Whether the text starts with a drive by the position test (a second
 // character ':'), without reading past a short text's NUL.
 inline bool HasDrivePrefix(const char *path) {

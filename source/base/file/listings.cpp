@@ -48,12 +48,8 @@ FilListing *NewListing() {
 // Appends prefix and name as a tracked string; an entry too long for its
 // working buffer is left out rather than cut into another name.
 void AppendEntry(LstList *entries, const char *prefix, const char *name, std::size_t capacity) {
-  const std::size_t prefixLength = std::strlen(prefix);
-  const std::size_t nameLength = std::strlen(name);
-  if (prefixLength + nameLength >= capacity) return;
   char entry[kFileEntryCapacity];
-  std::memcpy(entry, prefix, prefixLength);
-  std::memcpy(entry + prefixLength, name, nameLength + 1);
+  if (!JoinTexts(entry, capacity, prefix, name)) return;
   char *copy = MemAllocString_(entry, __LINE__, kSourcePath);
   if (copy != nullptr && LstInsert(entries, copy, LST_AT_END) == nullptr) MemFreeString_(copy);
 }
@@ -89,9 +85,8 @@ bool HandOutNext(FilListing **handle, char *out, const char *suffix) {
   }
   auto *entry = static_cast<char *>(first->data);
   LstDelete(first);
-  const std::size_t length = std::strlen(entry);
-  std::memcpy(out, entry, length);
-  std::strcpy(out + length, suffix);
+  // Entries were kept short enough for their suffix in an output of this size.
+  JoinTexts(out, kFileEntryCapacity, entry, suffix);
   MemFreeString_(entry);
   return true;
 }
@@ -99,9 +94,9 @@ bool HandOutNext(FilListing **handle, char *out, const char *suffix) {
 bool NextPathName(FilListing **handle, const char *pattern, char *out) {
   if (*handle == nullptr) {
     char prefix[kPathCapacity];
-    if (std::strlen(pattern) > kMaxPathLength) return false;
-    std::strcpy(prefix, pattern);
-    if (!CheckPathName(prefix, 2, 2)) return false;
+    if (!JoinTexts(prefix, sizeof prefix, pattern, "") || !CheckPathName(prefix, 2, 2)) {
+      return false;
+    }
     *handle = TakeListing(pattern, prefix, kFiles);
     if (*handle == nullptr) return false;
   }
@@ -111,9 +106,7 @@ bool NextPathName(FilListing **handle, const char *pattern, char *out) {
 bool NextPath(FilListing **handle, const char *directory, char *out) {
   if (*handle == nullptr) {
     char pattern[kPathCapacity];
-    if (std::strlen(directory) + 1 > kMaxPathLength) return false;
-    std::strcpy(pattern, directory);
-    std::strcat(pattern, "*");
+    if (!JoinTexts(pattern, sizeof pattern, directory, "*")) return false;
     *handle = TakeListing(pattern, directory, kSubdirectories);
     if (*handle == nullptr) return false;
   }

@@ -24,32 +24,30 @@ std::uint32_t ClampTo32(std::uint64_t value) {
   return static_cast<std::uint32_t>(std::min<std::uint64_t>(value, 0xFFFFFFFFu));
 }
 
-}  // namespace
-
-bool MakeDirectory(const char *pathName) {
-  if (pathName == nullptr) {
-    SetLastError(kErrorInvalidParameter);
-    return false;
-  }
-  HostPath host;
-  if (!ResolveHostPath(pathName, &host)) return false;
-  if (mkdir(host.path, 0777) == 0) return true;
-  SetLastError(PathErrorFromErrno(errno));
+bool Fail(std::uint32_t code) {
+  SetLastError(code);
   return false;
 }
 
-bool GetEntryStatus(const char *pathName, EntryStatus *status) {
-  if (pathName == nullptr || status == nullptr) {
-    SetLastError(kErrorInvalidParameter);
-    return false;
-  }
+// Refuses a missing path name or result, then resolves the path name.
+bool ResolveArguments(const char *pathName, const void *result, HostPath *host) {
+  if (pathName == nullptr || result == nullptr) return Fail(kErrorInvalidParameter);
+  return ResolveHostPath(pathName, host);
+}
+
+}  // namespace
+
+bool MakeDirectory(const char *pathName) {
   HostPath host;
-  if (!ResolveHostPath(pathName, &host)) return false;
+  if (!ResolveArguments(pathName, pathName, &host)) return false;
+  return mkdir(host.path, 0777) == 0 || Fail(PathErrorFromErrno(errno));
+}
+
+bool GetEntryStatus(const char *pathName, EntryStatus *status) {
+  HostPath host;
+  if (!ResolveArguments(pathName, status, &host)) return false;
   struct stat hostStatus {};
-  if (stat(host.path, &hostStatus) != 0) {
-    SetLastError(WindowsErrorFromErrno(errno));
-    return false;
-  }
+  if (stat(host.path, &hostStatus) != 0) return Fail(WindowsErrorFromErrno(errno));
   status->mode = S_ISDIR(hostStatus.st_mode) ? kModeDirectory : 0;
   if (S_ISREG(hostStatus.st_mode)) status->mode |= kModeRegular;
   status->size = static_cast<std::uint64_t>(hostStatus.st_size);
@@ -57,17 +55,10 @@ bool GetEntryStatus(const char *pathName, EntryStatus *status) {
 }
 
 bool QueryDiskSpace(const char *pathName, DiskSpace *space) {
-  if (pathName == nullptr || space == nullptr) {
-    SetLastError(kErrorInvalidParameter);
-    return false;
-  }
   HostPath host;
-  if (!ResolveHostPath(pathName, &host)) return false;
+  if (!ResolveArguments(pathName, space, &host)) return false;
   struct statvfs volume {};
-  if (statvfs(host.path, &volume) != 0) {
-    SetLastError(PathErrorFromErrno(errno));
-    return false;
-  }
+  if (statvfs(host.path, &volume) != 0) return Fail(PathErrorFromErrno(errno));
   const std::uint64_t blockBytes = volume.f_frsize != 0 ? volume.f_frsize : volume.f_bsize;
   const bool wholeSectors = blockBytes % kSectorBytes == 0;
   space->bytesPerSector = ClampTo32(wholeSectors ? kSectorBytes : blockBytes);
