@@ -561,6 +561,153 @@ QORB_API uint32_t ThdTerminate(void);
 /* Files and paths                                                          */
 /* ------------------------------------------------------------------------ */
 
+/* Path names are Windows-style texts: the backslash is the only separator
+ * (a forward slash is an ordinary character), a drive is a letter and a
+ * colon at the start, absolute directories end with a backslash, and a path
+ * name has at most 255 characters.
+ *
+ * Taking a path name apart. Each of the eight functions below replaces the
+ * path in its buffer with one piece of it (never longer than the path) and
+ * returns 1, or 0 where it says so; each has a copying twin, FilGet...Of
+ * (destination, source), that leaves the source alone, writes the piece into
+ * the destination (which must hold the source with its NUL) and returns 1
+ * even for an empty piece. Paths of any length are handled whole; NULL
+ * arguments give 0. No file system is touched. */
+
+/* The drive ("C:") when the second character is ':'; otherwise the empty
+ * text and 0. */
+QORB_API int FilDiskOf(char *path);
+/* Up to and including the last backslash, without any drive or other text
+ * up to the first ':' ("C:\a\b.c" gives "\a\"); no backslash: empty, 0. */
+QORB_API int FilDirOf(char *path);
+/* Up to and including the last backslash ("C:\a\"); without one, up to
+ * and including the first ':' ("C:"); with neither: empty, 0. */
+QORB_API int FilPathOf(char *path);
+/* The text after the last backslash, else after the first ':', else all of
+ * it; 0 when that is empty. */
+QORB_API int FilFileNameOf(char *path);
+/* The parent directory with its trailing backslash ("C:\a\b\c" and
+ * "C:\a\b\c\" give "C:\a\b\"); the parent of a first-level directory
+ * is "\" whatever stands before it; 0 (empty) when there is none ("C:\",
+ * "\", "abc"). */
+QORB_API int FilParentOf(char *path);
+/* The name of the last directory ("C:\a\b\c.txt" gives "b"; "\c.txt"
+ * gives "\"; "a\c.txt" gives "a"); no backslash: empty, 0. */
+QORB_API int FilDirNameOf(char *path);
+/* The text after the last backslash cut at its last '.' ("C:\a\b.c.txt"
+ * gives "b.c"; "C:x.txt" gives "C:x"). Always 1. */
+QORB_API int FilNameOfFileName(char *path);
+/* The text after the last '.' anywhere in the path, or empty. Always 1. */
+QORB_API int FilExtOfFileName(char *path);
+
+QORB_API int FilGetDiskOf(char *destination, const char *source);
+QORB_API int FilGetDirOf(char *destination, const char *source);
+QORB_API int FilGetPathOf(char *destination, const char *source);
+QORB_API int FilGetFileNameOf(char *destination, const char *source);
+QORB_API int FilGetParentOf(char *destination, const char *source);
+QORB_API int FilGetDirNameOf(char *destination, const char *source);
+QORB_API int FilGetNameOfFileName(char *destination, const char *source);
+QORB_API int FilGetExtOfFileName(char *destination, const char *source);
+
+/* Drives. On this host a drive is a letter mapped to a host directory; by
+ * default only C: is mapped, to the host root ("C:\tmp\x" is /tmp/x). Each
+ * drive keeps its own working directory; the current drive's is the
+ * process's working directory. ".." never climbs above a drive's root. */
+
+/* Maps a drive letter (either case) to an existing host directory, which
+ * becomes the drive's root and working directory; remapping the current
+ * drive moves the working directory to the new root. 1, or 0 for a letter
+ * outside A to Z or a directory that does not exist. */
+QORB_API uint32_t FilMapDrive(char letter, const char *hostDirectory);
+/* Unmaps a drive; 0 when it is not mapped or is the current drive. */
+QORB_API uint32_t FilUnmapDrive(char letter);
+
+/* 1 when the drive named by the path's first two characters ("D:") can be
+ * made current; the current drive is left as it was. */
+QORB_API uint32_t FilDiskExists(const char *path);
+/* The drives C: to Z: that can be made current: bit n-1 for drive n (C: is
+ * bit 2). */
+QORB_API uint32_t FilGetDiskMap(void);
+/* The free bytes of the volume holding rootPath ("C:\"), wrapping above
+ * 4 GB as a 32-bit count; 0 when the query fails. */
+QORB_API uint32_t FilGetPathFree(const char *rootPath);
+
+/* The working directory as drive, colon and absolute directory, always
+ * ending with a backslash ("C:\work\", "C:\"). buffer must hold 256 bytes;
+ * it gets the empty text when the working directory cannot be read. Returns
+ * buffer. */
+QORB_API char *FilGetPath(char *buffer);
+/* Makes the path's drive current ("D:" alone changes only the drive), then
+ * its directory the working directory; a trailing backslash is accepted.
+ * 1, or 0 when either change fails (the drive then stays changed). */
+QORB_API uint32_t FilSetPath(const char *path);
+
+/* A listing in progress; the caller keeps a FilListing * that is NULL before
+ * the first call and is set back to NULL by the call that ends the listing.
+ * The whole listing is taken at the first call; a caller that stops before
+ * the end keeps its memory allocated. */
+typedef struct FilListing FilListing;
+
+/* The next plain file matching pattern (a path with '*' and '?', relative
+ * or absolute): 1 with its full path name in out (260 bytes), in the order
+ * the directory search gives them; 0 when the listing is over, when nothing
+ * matches or when the pattern's directory cannot be resolved. unused has
+ * no effect. */
+QORB_API uint32_t FilGetNextPathName(FilListing **handle, const char *pattern, char *out,
+                                     uint32_t unused);
+/* The next subdirectory of directory (ending with a backslash), "." and ".."
+ * included below a drive's root: 1 with directory, name and a backslash in
+ * out (260 bytes); 0 at the end. Entries longer than 259 characters (255
+ * for subdirectories) are left out of a listing. */
+QORB_API uint32_t FilGetNextPath(FilListing **handle, const char *directory, char *out);
+
+/* 1 when path names an existing entry that is not a directory. */
+QORB_API uint32_t FilPathNameExists(const char *path);
+/* 1 when the directory exists ("\" always does), found by entering it for a
+ * moment; a trailing backslash is accepted. */
+QORB_API uint32_t FilDirExists(const char *directory);
+/* FilDirExists on the drive the path names, made current for the call. */
+QORB_API uint32_t FilPathExists(const char *directory);
+/* Makes a directory with every missing parent; 1, or 0 when it cannot be
+ * made or already exists. */
+QORB_API uint32_t FilMakeDir(const char *directory);
+/* FilMakeDir on the drive the path names, made current for the call. */
+QORB_API uint32_t FilMakePath(const char *directory);
+/* Maps a file path from the source tree into the target tree: path
+ * "C:\src\a\f.c", source "c:\SRC" and target "D:\dst" give "D:\dst\a\f.c"
+ * in out (256 bytes), making "D:\dst\a" when missing. 0 when the path has
+ * no backslash, does not lie below source, or the target directory cannot
+ * be made. path is left cut at its last backslash in every case. */
+QORB_API uint32_t FilDirMatch(char *path, const char *source, const char *target, char *out);
+/* 1 when the whole name matches the pattern, ignoring case: '?' stands for
+ * one character, '*' for any run; the character right after a '*' is
+ * compared as it stands, even '?' or '*' ("*?" matches only names ending
+ * with a '?'). */
+QORB_API uint32_t FilFileMatch(const char *pattern, const char *name);
+
+/* Checking a path name. Texts here have at most 255 characters; a longer
+ * one, or a result that would be longer, is refused with 0. */
+
+/* Resolves a relative or drive-less absolute directory against base
+ * ("\a\b\"): "..\x\" gives "\a\x\". directory is overwritten with the
+ * result (256 bytes). 0, leaving directory unchanged, when a ".." climbs
+ * above the root. */
+QORB_API uint32_t FilMakeAbsDir(char *directory, const char *base);
+/* Makes a typed path name absolute against the working directory of its
+ * drive and writes back the part wanted: 0 the drive, 1 the directory
+ * without drive, 2 drive and directory, 3 the file name, 4 and above the
+ * full path name. checkMode 0 checks that the directory exists, 1 makes it
+ * the working directory, other values check nothing. A path on another
+ * drive visits that drive and comes back. Returns 1, or 0 when a change or
+ * check fails; every failure leaves the drive and working directory as they
+ * were, and a failed check leaves path cut after its last backslash. A path
+ * whose ".." parts climb above the root is refused, path unchanged. path
+ * must hold 256 bytes. */
+QORB_API uint32_t FilCheckPathName(char *path, uint32_t checkMode, uint32_t partWanted);
+/* Copies source to destination and appends a backslash unless the text is
+ * empty or ends with ':' or '\'; returns destination. */
+QORB_API char *FilNormalizePath(char *destination, const char *source);
+
 /* ------------------------------------------------------------------------ */
 /* Command line                                                             */
 /* ------------------------------------------------------------------------ */

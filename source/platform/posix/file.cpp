@@ -1,65 +1,57 @@
 // file.cpp - opening host files by the library's Windows-style path names.
 //
-// Relies on: stdio's fopen. A path name uses backslashes and may start with
-// a drive letter; the host sees slashes, and drive C: is the host root. The
-// translation lives in HostPathFor alone, so drive mappings and per-drive
-// working directories can later be added in that one place.
-#include <cctype>
+// Relies on: the drive table for the host path, stdio's fopen, and the CR LF
+// reader for text-mode reads.
+#include <sys/stat.h>
+
 #include <cerrno>
-#include <cstddef>
 #include <cstdio>
+#include <cstring>
 
 #include "platform/files.h"
+#include "platform/posix/drive_table.h"
 #include "platform/posix/host_error.h"
+#include "platform/posix/text_reader.h"
 
 namespace qorb::plat {
-
 namespace {
 
-// Room for any host path a mapped drive may expand to; longer results are
-// refused rather than cut.
-inline constexpr std::size_t kHostPathCapacity = 4096;
-
-bool HasDriveLetter(const char *pathName) {
-  return std::isalpha(static_cast<unsigned char>(pathName[0])) != 0 && pathName[1] == ':';
+bool IsTextRead(const char *mode) {
+  return mode[0] == 'r' && std::strchr(mode, 'b') == nullptr && std::strchr(mode, '+') == nullptr;
 }
 
-// Writes the host path for a path name into out: backslashes become slashes,
-// "C:" stands for the host root (so "C:\tmp\x" is "/tmp/x" and "C:x" is "x"
-// under the working directory). Other drives are not mapped yet: false.
-bool HostPathFor(const char *pathName, char *out, std::size_t capacity) {
-  const char *rest = pathName;
-  std::size_t length = 0;
-  if (HasDriveLetter(pathName)) {
-    if (std::toupper(static_cast<unsigned char>(pathName[0])) != 'C') return false;
-    rest = pathName + 2;
-  }
-  for (; *rest != '\0'; ++rest) {
-    if (length + 1 >= capacity) return false;
-    out[length++] = *rest == '\\' ? '/' : *rest;
-  }
-  out[length] = '\0';
-  return length > 0;
+std::FILE *Refuse(std::uint32_t code) {
+  SetLastError(code);
+  return nullptr;
+}
+
+// A directory opens for reading on POSIX; the Windows run-time refuses it.
+bool IsDirectory(std::FILE *file) {
+  struct stat status {};
+  return fstat(fileno(file), &status) == 0 && S_ISDIR(status.st_mode);
 }
 
 }  // namespace
 
 std::FILE *OpenHostFile(const char *pathName, const char *mode) {
-  if (pathName == nullptr || mode == nullptr) {
-    SetLastError(kErrorInvalidParameter);
-    return nullptr;
+  if (pathName == nullptr || mode == nullptr) return Refuse(kErrorInvalidParameter);
+  if (pathName[0] == '\0') return Refuse(kErrorFileNotFound);
+  HostPath host;
+  if (!ResolveHostPath(pathName, &host)) return nullptr;
+  const bool textRead = IsTextRead(mode);
+  std::FILE *file = std::fopen(host.path, textRead ? "rb" : mode);
+  if (file == nullptr) return Refuse(WindowsErrorFromErrno(errno));
+  if (IsDirectory(file)) {
+    (void)std::fclose(file);
+    return Refuse(kErrorAccessDenied);
   }
-  char hostPath[kHostPathCapacity];
-  if (!HostPathFor(pathName, hostPath, sizeof hostPath)) {
-    SetLastError(kErrorFileNotFound);
-    return nullptr;
+  if (!textRead) return file;
+  std::FILE *text = OpenCrLfReader(file);
+  if (text == nullptr) {
+    (void)std::fclose(file);
+    return Refuse(kErrorNotEnoughMemory);
   }
-  // A text-mode read ("r" without "b") must deliver each CR LF as a lone LF,
-  // as the Windows run-time does; that filter belongs here, around the FILE*
-  // returned below. Writes keep the host's LF line ends.
-  std::FILE *file = std::fopen(hostPath, mode);
-  if (file == nullptr) SetLastError(WindowsErrorFromErrno(errno));
-  return file;
+  return text;
 }
 
 }  // namespace qorb::plat

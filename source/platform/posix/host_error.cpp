@@ -42,4 +42,8 @@ std::uint32_t WindowsErrorFromErrno(int error) {
   }
 }
 
+std::uint32_t PathErrorFromErrno(int error) {
+  return error == ENOENT ? kErrorPathNotFound : WindowsErrorFromErrno(error);
+}
+
 }  // namespace qorb::plat

@@ -10,4 +10,8 @@ namespace qorb::plat {
 // without a closer match become kErrorInvalidParameter.
 std::uint32_t WindowsErrorFromErrno(int error);
 
+// The same for a failure on the way to a directory (searching, entering or
+// making one), where a missing entry means the path was not found.
+std::uint32_t PathErrorFromErrno(int error);
+
 }  // namespace qorb::plat

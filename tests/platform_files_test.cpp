@@ -1,0 +1,321 @@
+// platform_files_test.cpp - the platform layer's file side: the drive table
+// and how path names resolve through it, per-drive working directories,
+// directory search, directories and status, free space, the CR LF reader
+// and the Windows wildcard rules.
+#include <gtest/gtest.h>
+#include <sys/statvfs.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <set>
+#include <string>
+#include <utility>
+
+#include "platform/common/wildcard.h"
+#include "platform/files.h"
+#include "support/mapped_drives.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+namespace plat = qorb::plat;
+
+constexpr int kDriveC = 3;
+constexpr int kDriveD = 4;
+
+std::string WorkingDirectory() {
+  char text[256] = "?";
+  if (!plat::ReadWorkingDirectory(text, sizeof text))
+    return "error " + std::to_string(plat::LastError());
+  return text;
+}
+
+bool Touch(const char *pathName) {
+  std::FILE *file = plat::OpenHostFile(pathName, "w");
+  if (file == nullptr) return false;
+  (void)std::fclose(file);
+  return true;
+}
+
+std::string ReadAll(std::FILE *file) {
+  std::string text;
+  for (int c = std::fgetc(file); c != EOF; c = std::fgetc(file)) text += static_cast<char>(c);
+  return text;
+}
+
+using Listing = std::set<std::pair<std::string, bool>>;  // name, is a directory
+
+Listing Search(const char *pattern, std::uint32_t *error) {
+  Listing found;
+  plat::DirectorySearch search;
+  plat::FoundEntry entry{};
+  *error = 0;
+  for (bool more = search.Begin(pattern, &entry); more; more = search.Next(&entry)) {
+    found.emplace(entry.name, (entry.attributes & plat::kAttributeDirectory) != 0);
+  }
+  *error = plat::LastError();
+  return found;
+}
+
+}  // namespace
+
+TEST(PlatformDrives, NamesResolveThroughTheDriveTable) {
+  qorb::test::MappedDrives drives;
+  EXPECT_EQ(plat::CurrentDrive(), kDriveC);
+  EXPECT_EQ(WorkingDirectory(), "C:\\work\\src");
+  const struct {
+    const char *pathName;
+    const char *host;  // under the drives' temporary root
+  } cases[] = {
+      {"C:\\work\\src\\a.txt", "C:\\work\\src\\a.txt"},
+      {"b.txt", "C:\\work\\src\\b.txt"},
+      {"\\c.txt", "C:\\c.txt"},
+      {"..\\d.txt", "C:\\work\\d.txt"},
+      {"c:e.txt", "C:\\work\\src\\e.txt"},
+      {"D:f.txt", "D:\\data\\f.txt"},
+      {"d:\\g.txt", "D:\\g.txt"},
+      {"C:\\..\\..\\h.txt", "C:\\h.txt"},  // ".." stops at the drive's root
+      {"C:/work/./i.txt", "C:\\work\\i.txt"},
+      {".\\sub\\..\\j.txt", "C:\\work\\src\\j.txt"},
+  };
+  for (const auto &c : cases) {
+    EXPECT_TRUE(Touch(c.pathName)) << c.pathName << " error " << plat::LastError();
+    EXPECT_TRUE(fs::is_regular_file(drives.Host(c.host))) << c.pathName;
+  }
+  // An unmapped drive, a drive that is no letter and an overlong name.
+  const std::string overlong = "C:\\" + std::string(5000, 'x');
+  for (auto [name, error] :
+       {std::pair{"Q:\\x.txt", 15u}, {"1:x.txt", 15u}, {overlong.c_str(), 206u}}) {
+    EXPECT_FALSE(Touch(name)) << name;
+    EXPECT_EQ(plat::LastError(), error) << name;
+  }
+  // Directories do not open as files, and an empty name names nothing.
+  EXPECT_EQ(plat::OpenHostFile("C:\\work", "r"), nullptr);
+  EXPECT_EQ(plat::LastError(), 5u);
+  EXPECT_EQ(plat::OpenHostFile("", "r"), nullptr);
+  EXPECT_EQ(plat::LastError(), 2u);
+}
+
+TEST(PlatformDrives, EachDriveKeepsItsWorkingDirectory) {
+  qorb::test::MappedDrives drives;
+  ASSERT_TRUE(plat::ChangeCurrentDrive(kDriveD));
+  EXPECT_EQ(WorkingDirectory(), "D:\\data");
+  EXPECT_EQ(fs::current_path(), drives.Host("D:\\data"));
+  // Naming another drive's directory makes that drive current.
+  ASSERT_TRUE(plat::ChangeWorkingDirectory("C:\\work"));
+  EXPECT_EQ(plat::CurrentDrive(), kDriveC);
+  EXPECT_EQ(WorkingDirectory(), "C:\\work");
+  ASSERT_TRUE(plat::ChangeCurrentDrive(kDriveD));
+  EXPECT_EQ(WorkingDirectory(), "D:\\data");
+  ASSERT_TRUE(plat::ChangeCurrentDrive(kDriveC));
+  EXPECT_EQ(WorkingDirectory(), "C:\\work");
+
+  // A kept directory that has gone leaves its drive entered at the root.
+  ASSERT_TRUE(plat::ChangeWorkingDirectory("D:\\data"));
+  ASSERT_TRUE(plat::ChangeCurrentDrive(kDriveC));
+  fs::remove(drives.Host("D:\\data"));
+  ASSERT_TRUE(plat::ChangeCurrentDrive(kDriveD));
+  EXPECT_EQ(WorkingDirectory(), "D:\\");
+
+  // A host directory change outside the layer is followed: the drive whose
+  // root is the longest prefix becomes current.
+  fs::current_path(drives.Host("C:\\work\\src"));
+  EXPECT_EQ(plat::CurrentDrive(), kDriveC);
+  EXPECT_EQ(WorkingDirectory(), "C:\\work\\src");
+  // Outside every drive there is no working directory to resolve against.
+  fs::current_path(drives.Host("C:\\").parent_path().parent_path());
+  EXPECT_EQ(WorkingDirectory(), "error 3");
+  EXPECT_FALSE(Touch("x.txt"));
+  EXPECT_EQ(plat::LastError(), 3u);
+  EXPECT_TRUE(Touch("C:\\x.txt"));
+  ASSERT_TRUE(plat::ChangeWorkingDirectory("C:\\work\\src"));
+}
+
+TEST(PlatformDrives, MappingRefusals) {
+  qorb::test::MappedDrives drives;
+  drives.MakeFile("C:\\file.txt");
+  const std::string file = drives.Host("C:\\file.txt").string();
+  EXPECT_FALSE(plat::MapDrive(0, "/"));
+  EXPECT_EQ(plat::LastError(), 15u);
+  EXPECT_FALSE(plat::MapDrive(27, "/"));
+  EXPECT_FALSE(plat::MapDrive(5, (file + ".missing").c_str()));
+  EXPECT_EQ(plat::LastError(), 3u);
+  EXPECT_FALSE(plat::MapDrive(5, file.c_str()));
+  EXPECT_EQ(plat::LastError(), 3u);
+  EXPECT_FALSE(plat::MapDrive(5, nullptr));
+  EXPECT_EQ(plat::LastError(), 87u);
+  // The current drive stays mapped; an unmapped one cannot be entered.
+  EXPECT_FALSE(plat::UnmapDrive(kDriveC));
+  EXPECT_EQ(plat::LastError(), 5u);
+  EXPECT_FALSE(plat::UnmapDrive(17));
+  EXPECT_EQ(plat::LastError(), 15u);
+  EXPECT_FALSE(plat::ChangeCurrentDrive(17));
+  EXPECT_EQ(plat::LastError(), 15u);
+  char root[8];
+  EXPECT_FALSE(plat::HostDirectoryOfDrive(kDriveC, root, sizeof root));
+  EXPECT_EQ(plat::LastError(), 206u);
+
+  // A working directory whose text passes 255 characters is refused.
+  const std::string part(100, 'p');
+  const std::string deep = "C:\\" + part + "\\" + part + "\\" + part;
+  drives.MakeDirectory(deep);
+  EXPECT_FALSE(plat::ChangeWorkingDirectory(deep.c_str()));
+  EXPECT_EQ(plat::LastError(), 206u);
+  fs::current_path(drives.Host(deep));
+  EXPECT_EQ(WorkingDirectory(), "error 206");
+  EXPECT_TRUE(plat::ChangeCurrentDrive(kDriveD));
+  EXPECT_TRUE(plat::ChangeCurrentDrive(kDriveC));
+  EXPECT_EQ(WorkingDirectory(), "C:\\");
+}
+
+TEST(PlatformFiles, DirectorySearchMatchesAndListsDotEntriesBelowTheRoot) {
+  qorb::test::MappedDrives drives;
+  for (const char *name : {"C:\\data\\a.txt", "C:\\data\\B.TXT", "C:\\data\\c.log"}) {
+    drives.MakeFile(name);
+  }
+  drives.MakeDirectory("C:\\data\\sub.txt");
+  std::uint32_t error = 0;
+  EXPECT_EQ(Search("C:\\data\\*.txt", &error),
+            (Listing{{"a.txt", false}, {"B.TXT", false}, {"sub.txt", true}}));
+  EXPECT_EQ(error, 18u);
+  EXPECT_EQ(Search("\\data\\*", &error), (Listing{{".", true},
+                                                  {"..", true},
+                                                  {"a.txt", false},
+                                                  {"B.TXT", false},
+                                                  {"c.log", false},
+                                                  {"sub.txt", true}}));
+  EXPECT_EQ(Search("C:..\\..\\data\\?.LOG", &error), (Listing{{"c.log", false}}));
+  // A drive's root lists no way up.
+  EXPECT_EQ(Search("C:\\*", &error), (Listing{{"data", true}, {"work", true}}));
+  EXPECT_EQ(Search("D:*", &error), (Listing{{".", true}, {"..", true}}));
+  EXPECT_EQ(Search("D:\\*", &error), (Listing{{"data", true}}));
+  EXPECT_EQ(Search("D:\\data\\*.*", &error), (Listing{{".", true}, {"..", true}}));
+  EXPECT_EQ(Search("C:\\data\\*.doc", &error), Listing{});
+  EXPECT_EQ(error, 2u);
+  EXPECT_EQ(Search("C:\\nowhere\\*", &error), Listing{});
+  EXPECT_EQ(error, 3u);
+  EXPECT_EQ(Search("C:\\data\\", &error), Listing{});
+  EXPECT_EQ(error, 2u);
+}
+
+TEST(PlatformFiles, DirectoriesStatusAndFreeSpace) {
+  qorb::test::MappedDrives drives;
+  EXPECT_TRUE(plat::MakeDirectory("C:\\new"));
+  EXPECT_TRUE(fs::is_directory(drives.Host("C:\\new")));
+  EXPECT_FALSE(plat::MakeDirectory("\\new\\"));
+  EXPECT_EQ(plat::LastError(), 183u);
+  EXPECT_FALSE(plat::MakeDirectory("C:\\missing\\new"));
+  EXPECT_EQ(plat::LastError(), 3u);
+
+  drives.MakeFile("C:\\work\\src\\five.txt", "12345");
+  plat::EntryStatus status{};
+  ASSERT_TRUE(plat::GetEntryStatus("five.txt", &status));
+  EXPECT_EQ(status.mode, plat::kModeRegular);
+  EXPECT_EQ(status.size, 5u);
+  ASSERT_TRUE(plat::GetEntryStatus("D:", &status));
+  EXPECT_EQ(status.mode, plat::kModeDirectory);
+  EXPECT_FALSE(plat::GetEntryStatus("none.txt", &status));
+  EXPECT_EQ(plat::LastError(), 2u);
+
+  // Cluster size and count are the volume's; free clusters move with it.
+  plat::DiskSpace space{};
+  ASSERT_TRUE(plat::QueryDiskSpace("D:\\", &space));
+  struct statvfs volume {};
+  ASSERT_EQ(statvfs(drives.Host("D:\\").c_str(), &volume), 0);
+  EXPECT_EQ(std::uint64_t{space.sectorsPerCluster} * space.bytesPerSector, volume.f_frsize);
+  EXPECT_EQ(space.totalClusters, std::min<std::uint64_t>(volume.f_blocks, 0xFFFFFFFFu));
+  EXPECT_LE(space.freeClusters, space.totalClusters);
+  EXPECT_FALSE(plat::QueryDiskSpace("Q:\\", &space));
+  EXPECT_EQ(plat::LastError(), 15u);
+}
+
+TEST(PlatformFiles, TextReadsSeeCrLfAsLf) {
+  qorb::test::MappedDrives drives;
+  // Lines of every length put a CR at every place of the reader's chunks.
+  std::string windows;
+  std::string expected;
+  for (int length = 0; length < 700; ++length) {
+    windows += std::string(static_cast<std::size_t>(length), 'x') + "\r\n";
+    expected += std::string(static_cast<std::size_t>(length), 'x') + "\n";
+  }
+  windows += "lone\rcr\r\r\nend\r";
+  expected += "lone\rcr\r\nend\r";
+  drives.MakeFile("C:\\work\\src\\win.txt", windows);
+
+  std::FILE *text = plat::OpenHostFile("win.txt", "r");
+  ASSERT_NE(text, nullptr);
+  EXPECT_EQ(ReadAll(text), expected);
+  // Positions are the file's own bytes.
+  EXPECT_EQ(std::ftell(text), static_cast<long>(windows.size()));
+  ASSERT_EQ(std::fseek(text, 0, SEEK_SET), 0);
+  char line[16];
+  ASSERT_NE(std::fgets(line, sizeof line, text), nullptr);
+  EXPECT_STREQ(line, "\n");
+  (void)std::fclose(text);
+
+  for (const char *mode : {"rb", "r+"}) {
+    std::FILE *binary = plat::OpenHostFile("win.txt", mode);
+    ASSERT_NE(binary, nullptr);
+    EXPECT_EQ(ReadAll(binary), windows) << mode;
+    (void)std::fclose(binary);
+  }
+  // Writing keeps LF as it is.
+  std::FILE *out = plat::OpenHostFile("D:out.txt", "w");
+  ASSERT_NE(out, nullptr);
+  (void)std::fputs("a\nb\n", out);
+  (void)std::fclose(out);
+  std::ifstream written(drives.Host("D:\\data\\out.txt"), std::ios::binary);
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(written), {}), "a\nb\n");
+}
+
+TEST(PlatformFiles, WildcardsFollowTheWindowsRules) {
+  const struct {
+    const char *pattern;
+    const char *name;
+    bool matches;
+  } cases[] = {
+      {"*", "", true},
+      {"*", "anything.at.all", true},
+      {"*.*", "x.y", true},
+      {"*.*", "xy", true},
+      {"*.*", ".", true},
+      {"*.*", "..", true},
+      {"*.txt", "README.TXT", true},
+      {"*.txt", "a.b.txt", true},
+      {"*.txt", "a.txt.bak", false},
+      {"*.txt", ".txt", true},
+      {"*.", "noext", true},
+      {"*.", "has.ext", false},
+      {"a?c", "abc", true},
+      {"a?c", "ac", false},
+      {"a??", "a", true},
+      {"a??", "abcd", false},
+      {"a?.txt", "a.txt", true},
+      {"a?.txt", "ab.txt", true},
+      {"a?.txt", "abc.txt", false},
+      {"a.*", "a", true},
+      {"a.*", "a.b", true},
+      {"a.*", "ab", false},
+      {"A*Z", "abcz", true},
+      {"a*b*c", "axbyc", true},
+      {"a*b*c", "axbyd", false},
+      {"exact", "EXACT", true},
+      {"exact", "exacts", false},
+      {"", "", true},
+      {"", "x", false},
+      {"x", "", false},
+  };
+  for (const auto &c : cases) {
+    EXPECT_EQ(plat::WildcardMatches(c.pattern, c.name), c.matches)
+        << '"' << c.pattern << "\" on \"" << c.name << '"';
+  }
+  // Many stars cost no more than the pattern's length times the name's.
+  const std::string stars = std::string(100, '*') + "b";
+  EXPECT_FALSE(
+      plat::WildcardMatches((stars + "*a*a*a*a*a*c").c_str(), std::string(250, 'a').c_str()));
+  EXPECT_FALSE(plat::WildcardMatches(std::string(260, '*').c_str(), "x"));
+}
