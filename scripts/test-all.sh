@@ -22,6 +22,15 @@ if [ -n "${QORB_EXTRA_CONFIGS:-}" ]; then
   configs+=("${extra[@]}")
 fi
 
+# One line per skipped test with the reason it gave.
+report_skips() {
+  local config=$1 log=$2 name reason
+  for name in $(sed -nE 's/^\s*[0-9]+\/[0-9]+ Test +#[0-9]+: ([^ ]+) .*\*\*\*Skipped.*/\1/p' "${log}"); do
+    reason=$(ctest --preset "${config}" -R "^${name}\$" -V 2>/dev/null | grep -A1 -E ': Skipped$' | tail -n 1 | sed -E 's/^[0-9]+: //')
+    echo "  skipped in ${config}: ${name}: ${reason:-no reason given}"
+  done
+}
+
 passed=0
 failed=0
 status=0
@@ -45,7 +54,7 @@ for config in "${configs[@]}"; do
   else
     status=1
   fi
-  grep -E '^\s*[0-9]+/[0-9]+ Test +#[0-9]+: .*Skipped' "${log}" | sed -E 's/^/  skipped in '"${config}"': /'
+  report_skips "${config}" "${log}"
   rm -f "${log}"
 done
 
