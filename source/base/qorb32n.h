@@ -553,6 +553,38 @@ QORB_API uint32_t ThdTerminate(void);
 /* Time text parsing                                                        */
 /* ------------------------------------------------------------------------ */
 
+/* The time-text parsers start from 1970-01-01 00:00:00 and convert what they
+ * read with TmeStructToRealTime (so a year 0 to 99 means 19xx and dates
+ * before 1970 give 0.0). None fails: text that does not fit gives what was
+ * read up to there, and nothing past the terminating NUL is read. Digit
+ * runs of more than 15 digits count their first 15. A NULL text gives 0.0. */
+
+/* Standard form "2001-08-15_12:48:46.2500": year, then month, day, hour,
+ * minute, second and fraction, each after any one separating character
+ * while the text goes on; values are taken modulo 65536. A fraction of 1, 2
+ * or 3 digits counts tenths, hundredths or thousandths, any other length
+ * counts ten-thousandths. */
+QORB_API RealTime TmeStringToRealTime(const char *text);
+
+/* Ordinal-date form "2001.227 12:48:46": year, day of the year, hour,
+ * minute, second and fraction as in the standard form, with '~' ending the
+ * text as NUL does and values not cut to 16 bits; "" or "~" give 0.0. */
+QORB_API RealTime TmeJulianStringToRealTime(const char *text);
+
+/* ctime-style form "Wed Aug 15 12:48:46 2001", as scanned by
+ * "%3s%3s%2ld%2ld:%2ld:%2ld%4ld"; the weekday is ignored, the month name
+ * matches in any case (an unknown name leaves January). */
+QORB_API RealTime TmeMSTimeStringToRealTime(const char *text);
+
+/* TmeMSTimeStringToRealTime truncated to whole seconds; values beyond
+ * 2147483647 wrap modulo 2^32. */
+QORB_API int32_t TmeMSTimeStringToLongSec(const char *text);
+
+/* Database form "Aug 15 2001 12:48PM", as scanned by
+ * "%3s %3ld %4ld %2ld:%2ld%2s": hour 12 counts as 0, and a marker starting
+ * with 'P' or 'p' adds 12 hours (a missing marker adds none). */
+QORB_API RealTime TmeSQLDateTimeToRealTime(const char *text);
+
 /* ------------------------------------------------------------------------ */
 /* Text parser                                                              */
 /* ------------------------------------------------------------------------ */
