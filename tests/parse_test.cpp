@@ -341,7 +341,7 @@ TEST_F(ParseTest, RandomInputsNeverLeaveTheLineOrTheBuffers) {
   std::mt19937 random(20240501);
   const std::string alphabet = "ab1 \t\r\n\n\"\"/*#%-=x.e+_;REMrem0F?";
   const uint32_t modes[] = {0, 1, 2, 4, 8, 16, 17, 18, 5, 24};
-  for (int round = 0; round < 2500; ++round) {
+  for (int round = 0; round < 2000; ++round) {
     std::string content(random() % 300, ' ');
     for (char &c : content) {
       c = random() % 5 == 0 ? static_cast<char>(random()) : alphabet[random() % alphabet.size()];
@@ -350,7 +350,7 @@ TEST_F(ParseTest, RandomInputsNeverLeaveTheLineOrTheBuffers) {
     const Context context =
         Open(content, modes[random() % 10], random() % 2 == 0 ? nullptr : specials.c_str());
     if (context == nullptr) continue;
-    for (int step = 0; step < 60; ++step) {
+    for (int step = 0; step < 40; ++step) {
       std::string op = kOps[random() % std::size(kOps)];
       // Patterns store nothing, so the call's two arguments always suffice.
       if (op == "p=" || op == "P=") {
