@@ -20,7 +20,7 @@
 
 #include "platform/files.h"
 #include "qorb32n.h"
-#include "support/child_process.h"
+#include "support/scenario.h"
 
 namespace {
 
@@ -276,6 +276,18 @@ TEST_F(ParseTest, PatternsReadAcrossLinesAndTestOnlyTheCurrentOne) {
   });
 }
 
+// Reads the file named by the argument as the standard input.
+QORB_SCENARIO(ReadStandardInput) {
+  if (std::freopen(arguments.at(0).c_str(), "r", stdin) == nullptr) return 2;
+  ErrInitialize(ERR_MODE_CONSOLE, "prstest", 0, 0, 0, 0);
+  PrsContext *in = PrsStartParse(nullptr, 0, nullptr);
+  if (in == nullptr) return 3;
+  const bool read = std::string(PrsQueryFileName(in)) == "stdin" && Call(in, "w") == "1 from" &&
+                    Call(in, "s") == "1 stdin";
+  PrsEndParse_(in);
+  return read ? 0 : 4;
+}
+
 TEST_F(ParseTest, MixedCommentsUnterminatedLastLineAndStandardInput) {
   RunScripts({{PRS_COMMENT_SLASH,
                "(main) /* section\n   of two lines */ speed = 10 // km\n\n"
@@ -284,18 +296,8 @@ TEST_F(ParseTest, MixedCommentsUnterminatedLastLineAndStandardInput) {
                "w~1 last=1|L~5|w~1 |f~1"}});
 
   // The standard input is read (and closed) like a file.
-  const std::string path = (dir_ / "stdin.txt").string();
   Write("from stdin\n", "stdin.txt");
-  EXPECT_EQ(qorb::test::RunInChild([&] {
-              if (std::freopen(path.c_str(), "r", stdin) == nullptr) return 2;
-              PrsContext *in = PrsStartParse(nullptr, 0, nullptr);
-              if (in == nullptr) return 3;
-              const bool ok = std::string(PrsQueryFileName(in)) == "stdin" &&
-                              Call(in, "w") == "1 from" && Call(in, "s") == "1 stdin";
-              PrsEndParse_(in);
-              return ok ? 0 : 4;
-            }),
-            0);
+  EXPECT_EQ(qorb::test::RunScenario("ReadStandardInput", {(dir_ / "stdin.txt").string()}), 0);
 }
 
 TEST_F(ParseTest, CrLfLineEndsReadAsLf) {
