@@ -1,4 +1,4 @@
-// time_parse_test.cpp - the time-text parsers: the documented forms, the
+// time_parse_test.cpp - the time-text parsers: the four text forms, the
 // separator and fraction rules, the round trip of the standard form over the
 // whole range, and random bytes that must never be read past their NUL.
 #include <gtest/gtest.h>

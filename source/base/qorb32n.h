@@ -597,13 +597,15 @@ QORB_API RealTime TmeSQLDateTimeToRealTime(const char *text);
 #define PRS_SPECIALS_SIZE 32u
 
 /* Options of PrsStartParse. The low four bits select the comment mode;
- * PRS_LINE_MARKERS switches comment removal off and takes precedence. */
+ * PRS_LINE_MARKERS switches comment removal off and takes precedence. A
+ * marker line without its number or its quoted name is consumed all the
+ * same and leaves the missing field as it was. */
 #define PRS_COMMENT_MASK 0x0Fu
-#define PRS_COMMENT_SLASH 1u    /* block comments, also over lines, and line comments */
-#define PRS_COMMENT_HASH 2u     /* lines whose first non-blank character is '#' */
-#define PRS_LINE_MARKERS 4u     /* lines '#<number> "<name>"' set line number and name */
-#define PRS_COMMENT_REM 8u      /* lines starting (after blanks) with r, e, m in any case */
-#define PRS_CASE_SENSITIVE 16u  /* characters, words and keywords match exactly */
+#define PRS_COMMENT_SLASH 1u   /* block comments, also over lines, and line comments */
+#define PRS_COMMENT_HASH 2u    /* lines whose first non-blank character is '#' */
+#define PRS_LINE_MARKERS 4u    /* lines '#<number> "<name>"' set line number and name */
+#define PRS_COMMENT_REM 8u     /* lines starting (after blanks) with r, e, m in any case */
+#define PRS_CASE_SENSITIVE 16u /* characters, words and keywords match exactly */
 
 /* The characters that end a word when PrsStartParse is given none. */
 #define PRS_DEFAULT_SPECIALS "()-!@#$%&*<>_|/\\:"
@@ -625,7 +627,8 @@ typedef struct PrsContext {
 /* Opens path (NULL: the standard input) for reading in text mode and moves
  * to its first accepted line. specials NULL means PRS_DEFAULT_SPECIALS.
  * NULL when the file cannot be opened, memory is short or the input holds
- * no accepted line; an opened file is closed again then. */
+ * no accepted line; a file it opened is closed again then (the standard
+ * input stays open). */
 QORB_API PrsContext *PrsStartParse(const char *path, uint32_t options, const char *specials);
 
 /* Closes the stream (the standard input too) and frees the context; NULL is
@@ -718,7 +721,7 @@ QORB_API uint32_t PrsGetRealTime(PrsContext *context, RealTime *value);
  * nothing; any other character must be the next input character (as
  * PrsNextChar). Directives: %w word (char *), %n number (int32_t *), %x
  * hexadecimal (uint32_t *), %-w %-n %-x the same discarded, %*c skip on the
- * current line past the first character matching c (%* at the end: past the
+ * current line past the first character matching c (a final %* skips to the
  * line's end), %? one character on within the line; any other %-directive is
  * ignored. 1 when the whole pattern was read; 0 at the first element that
  * fails (or whose destination is NULL), what came before staying read. */
