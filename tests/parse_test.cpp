@@ -195,7 +195,7 @@ class ParseTest : public ::testing::Test {
 
 TEST_F(ParseTest, CommentModesDecideWhichLinesAndWhatTextRemain) {
   const std::string slash =
-      "int a; // note\nx /* one\n two\n   rest */ y\n/* only */\n/* one */ x\n\r\n\n"
+      "int a; // note\nx /* one\n two\n   rest */ y\n/* only */\n/* one */ x\n\r\r\n\n"
       "a /* b // c */ d\nz */ w\n/* k */ v // c\nlast";
   // A line comment anywhere on the line ends it before any block comment
   // is looked for, so "/* k */" stays.

@@ -15,7 +15,8 @@ bool CharMatches(const PrsContext &context, char wanted, char input) {
   if (input == '\0') return false;
   if (input == wanted) return true;
   return !CaseSensitive(context) && IsLetter(wanted) &&
-         plat::LowerAscii(wanted) == plat::LowerAscii(input);
+         plat::LowerAscii(static_cast<unsigned char>(wanted)) ==
+             plat::LowerAscii(static_cast<unsigned char>(input));
 }
 
 bool WordMatches(const PrsContext &context, const char *text, std::size_t length,
