@@ -553,9 +553,188 @@ QORB_API uint32_t ThdTerminate(void);
 /* Time text parsing                                                        */
 /* ------------------------------------------------------------------------ */
 
+/* The time-text parsers start from 1970-01-01 00:00:00 and convert what they
+ * read with TmeStructToRealTime (so a year 0 to 99 means 19xx and dates
+ * before 1970 give 0.0). None fails: text that does not fit gives what was
+ * read up to there, and nothing past the terminating NUL is read. Digit
+ * runs of more than 15 digits count their first 15. A NULL text gives 0.0. */
+
+/* Standard form "2001-08-15_12:48:46.2500": year, then month, day, hour,
+ * minute, second and fraction, each after any one separating character
+ * while the text goes on; values are taken modulo 65536. A fraction of 1, 2
+ * or 3 digits counts tenths, hundredths or thousandths, any other length
+ * counts ten-thousandths. */
+QORB_API RealTime TmeStringToRealTime(const char *text);
+
+/* Ordinal-date form "2001.227 12:48:46": year, day of the year, hour,
+ * minute, second and fraction as in the standard form, with '~' ending the
+ * text as NUL does and values not cut to 16 bits; "" or "~" give 0.0. */
+QORB_API RealTime TmeJulianStringToRealTime(const char *text);
+
+/* ctime-style form "Wed Aug 15 12:48:46 2001", as scanned by
+ * "%3s%3s%2ld%2ld:%2ld:%2ld%4ld"; the weekday is ignored, the month name
+ * matches in any case (an unknown name leaves January). */
+QORB_API RealTime TmeMSTimeStringToRealTime(const char *text);
+
+/* TmeMSTimeStringToRealTime truncated to whole seconds; values beyond
+ * 2147483647 wrap modulo 2^32. */
+QORB_API int32_t TmeMSTimeStringToLongSec(const char *text);
+
+/* Database form "Aug 15 2001 12:48PM", as scanned by
+ * "%3s %3ld %4ld %2ld:%2ld%2s": hour 12 counts as 0, and a marker starting
+ * with 'P' or 'p' adds 12 hours (a missing marker adds none). */
+QORB_API RealTime TmeSQLDateTimeToRealTime(const char *text);
+
 /* ------------------------------------------------------------------------ */
 /* Text parser                                                              */
 /* ------------------------------------------------------------------------ */
+
+/* Sizes of the fixed texts inside a parse context, terminating NUL included.
+ * A longer path, special set or line-marker name is cut to fit; a longer
+ * physical line arrives as several lines. */
+#define PRS_FILE_NAME_SIZE 128u
+#define PRS_LINE_SIZE 2048u
+#define PRS_SPECIALS_SIZE 32u
+
+/* Options of PrsStartParse. The low four bits select the comment mode;
+ * PRS_LINE_MARKERS switches comment removal off and takes precedence. A
+ * marker line without its number or its quoted name is consumed all the
+ * same and leaves the missing field as it was. */
+#define PRS_COMMENT_MASK 0x0Fu
+#define PRS_COMMENT_SLASH 1u   /* block comments, also over lines, and line comments */
+#define PRS_COMMENT_HASH 2u    /* lines whose first non-blank character is '#' */
+#define PRS_LINE_MARKERS 4u    /* lines '#<number> "<name>"' set line number and name */
+#define PRS_COMMENT_REM 8u     /* lines starting (after blanks) with r, e, m in any case */
+#define PRS_CASE_SENSITIVE 16u /* characters, words and keywords match exactly */
+
+/* The characters that end a word when PrsStartParse is given none. */
+#define PRS_DEFAULT_SPECIALS "()-!@#$%&*<>_|/\\:"
+
+/* One open text input being parsed; allocated by PrsStartParse, freed by
+ * PrsEndParse_. Readers only move position and the current line. */
+typedef struct PrsContext {
+  FILE *stream;        /* the opened file, or the standard input */
+  char *position;      /* where the next token is looked for, in lineBuffer */
+  uint32_t inComment;  /* the last line ended inside a block comment */
+  uint32_t endOfFile;  /* the input is used up */
+  uint32_t lineNumber; /* number of the current line */
+  uint32_t options;
+  char fileName[PRS_FILE_NAME_SIZE]; /* the path, "stdin", or a line marker's name */
+  char lineBuffer[PRS_LINE_SIZE];    /* the current line */
+  char specials[PRS_SPECIALS_SIZE];  /* characters that end a word */
+} PrsContext;
+
+/* Opens path (NULL: the standard input) for reading in text mode and moves
+ * to its first accepted line. specials NULL means PRS_DEFAULT_SPECIALS.
+ * NULL when the file cannot be opened, memory is short or the input holds
+ * no accepted line; a file it opened is closed again then (the standard
+ * input stays open). */
+QORB_API PrsContext *PrsStartParse(const char *path, uint32_t options, const char *specials);
+
+/* Closes the stream (the standard input too) and frees the context; NULL is
+ * ignored. */
+QORB_API void PrsEndParse_(PrsContext *context);
+
+/* Moves to the next accepted line: 1, or 0 at the end of the input. Every
+ * line read counts in the line number, dropped comment lines too. */
+QORB_API uint32_t PrsNextLine(PrsContext *context);
+
+/* Rewinds the input and moves to its n-th accepted line: 1 when reached, 0
+ * when the input ends first (always for n = 0). The name stays. */
+QORB_API uint32_t PrsResetToLine(PrsContext *context, uint32_t n);
+
+/* Copies the whole current line (PRS_LINE_SIZE bytes at most) into buffer
+ * and moves to the next line; 0 at the end of the input, buffer untouched. */
+QORB_API uint32_t PrsGetLine(PrsContext *context, char *buffer);
+
+/* The number of the current line (0 for NULL). */
+QORB_API uint32_t PrsQueryLineNumber(PrsContext *context);
+
+/* The input's name inside the context, valid until PrsEndParse_. */
+QORB_API const char *PrsQueryFileName(PrsContext *context);
+
+/* 1 when the input is used up (and for NULL), else 0. */
+QORB_API uint32_t PrsIsEndOfFile(PrsContext *context);
+
+/* 1 at the end of the input (and for NULL); otherwise moves past blanks and
+ * answers whether the current line is used up. Never reads a line. */
+QORB_API uint32_t PrsIsEndOfLine(PrsContext *context);
+
+/* The token readers below look for the next token past blanks (space, tab,
+ * CR, LF), reading further lines while the current one is used up; line
+ * ends count as blanks. Each fails at once when the input was already used
+ * up, so the read that runs into the end usually still succeeds with an
+ * empty result. A failed read consumes nothing but the lines it read. */
+
+/* Copies the word at the token (letters, digits and every other character
+ * not among the specials) into buffer; an empty word when the token is a
+ * special character. 1, or 0 at the end of the input. */
+QORB_API uint32_t PrsGetWord(PrsContext *context, char *buffer);
+
+/* Copies a quoted text (adjacent quoted texts joined, also over lines; no
+ * escapes) or else the rest of the line, trailing blanks included, and moves
+ * on to the next line. 0 at the end of the input or for a quoted text that
+ * the input ends before closing. */
+QORB_API uint32_t PrsGetSentence(PrsContext *context, char *buffer);
+
+/* A decimal number with optional sign; 0 when none is there. Values beyond
+ * 32 bits are held at the nearest limit. */
+QORB_API uint32_t PrsGetNumber(PrsContext *context, int32_t *value);
+
+/* A hexadecimal number, "0x" or "0X" optional (a sign is taken, and stepped
+ * over, too); the position moves past the run of hexadecimal digits and x
+ * characters. 0 when none is there; values beyond 32 bits are held at
+ * 0xFFFFFFFF. */
+QORB_API uint32_t PrsGetHexNumber(PrsContext *context, uint32_t *value);
+
+/* A decimal floating-point number; the position moves past the run of
+ * digits and '.', 'e', 'E', '+', '-' characters. 0 when none is there. */
+QORB_API uint32_t PrsGetReal(PrsContext *context, double *value);
+
+/* The index of the first table entry equal to the word at the token (case
+ * ignored unless PRS_CASE_SENSITIVE), consuming the word; -1, consuming
+ * nothing, when none is equal, count is 0 or the input is used up. NULL
+ * entries are passed over. */
+QORB_API int32_t PrsGetKeyword(PrsContext *context, const char *const *table, uint32_t count);
+
+/* With a word: consumes the input word when it matches (it is not empty and
+ * the given word begins with it), 1; else 0. With NULL: consumes the run of
+ * non-blank characters at the token, 1. */
+QORB_API uint32_t PrsNextWord(PrsContext *context, const char *word);
+
+/* Consumes the character at the token when it matches c (letters in any case
+ * unless PRS_CASE_SENSITIVE): 1; else 0. NUL never matches. */
+QORB_API uint32_t PrsNextChar(PrsContext *context, char c);
+
+/* Whether the character at the token matches c, consuming nothing. */
+QORB_API uint32_t PrsQueryChar(PrsContext *context, char c);
+
+/* Whether the input word matches word (as PrsNextWord), consuming nothing. */
+QORB_API uint32_t PrsQueryWord(PrsContext *context, const char *word);
+
+/* Reads a standard-form time (TmeStringToRealTime) from the current line
+ * only, at the end of the input too, and moves past the run of non-blank
+ * characters there; 1 (0 only for NULL arguments). */
+QORB_API uint32_t PrsGetRealTime(PrsContext *context, RealTime *value);
+
+/* Reads a sequence of tokens by pattern. Blanks in the pattern match
+ * nothing; any other character must be the next input character (as
+ * PrsNextChar). Directives: %w word (char *), %n number (int32_t *), %x
+ * hexadecimal (uint32_t *), %-w %-n %-x the same discarded, %*c skip on the
+ * current line past the first character matching c (a final %* skips to the
+ * line's end), %? one character on within the line; any other %-directive is
+ * ignored. 1 when the whole pattern was read; 0 at the first element that
+ * fails (or whose destination is NULL), what came before staying read. */
+QORB_API uint32_t PrsGetPattern(PrsContext *context, const char *pattern, ...);
+
+/* Tests the rest of the current line against a pattern, changing nothing:
+ * blanks are skipped before each element, %w %n %x accept zero characters,
+ * and an unknown directive fails. 1 when the pattern's end is reached. */
+QORB_API uint32_t PrsQueryPattern(PrsContext *context, const char *pattern);
+
+/* Replaces, in place, every from in the NUL-terminated text by to. A NULL
+ * text or a NUL from changes nothing. */
+QORB_API void MscReplaceChar(char *text, char from, char to);
 
 /* ------------------------------------------------------------------------ */
 /* Files and paths                                                          */

@@ -1,8 +1,9 @@
 // time_internal.h - what the time family shares between its own files and
 // with the families that read time texts back.
 //
-// The name tables are searched by the time-text parser; the day-number
-// conversions are the calendar's core, exposed so that tests can pin them.
+// The name tables are searched by the time-text parsers; the day-number
+// conversions are the calendar's core, exposed so that tests can pin them;
+// the standard-form parser serves the text parser's time token.
 #pragma once
 
 #include <cstdint>
@@ -40,5 +41,13 @@ CivilDate DateOfDayNumber(std::int32_t dayNumber);
 // TmeRealTimeToStruct and TmeStructToRealTime without the argument checks.
 void RealTimeToStruct(RealTime t, TmeStruct &out);
 RealTime StructToRealTime(TmeStruct &in);
+
+// The time-text parsers behind TmeStringToRealTime,
+// TmeJulianStringToRealTime, TmeMSTimeStringToRealTime and
+// TmeSQLDateTimeToRealTime; text must not be NULL.
+RealTime StringToRealTime(const char *text);
+RealTime JulianStringToRealTime(const char *text);
+RealTime CtimeStringToRealTime(const char *text);
+RealTime SqlDateTimeToRealTime(const char *text);
 
 }  // namespace qorb::tme
