@@ -52,6 +52,6 @@ void BM_MemAllocFreeAmongLive(benchmark::State &state) {
 
 }  // namespace
 
-BENCHMARK(BM_MallocMemsetFree)->Arg(64)->Arg(4096);
-BENCHMARK(BM_MemAllocFree)->Arg(64)->Arg(4096);
+BENCHMARK(BM_MallocMemsetFree)->Arg(64)->Arg(4096)->Threads(1)->Threads(4)->UseRealTime();
+BENCHMARK(BM_MemAllocFree)->Arg(64)->Arg(4096)->Threads(1)->Threads(4)->UseRealTime();
 BENCHMARK(BM_MemAllocFreeAmongLive);

@@ -1,6 +1,7 @@
 // platform_objects_test.cpp - the platform layer's kernel objects beneath
 // the Sem family: wait results, handle reuse, closes racing waits, fork.
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -13,6 +14,7 @@
 #include "platform/objects.h"
 #include "platform/posix/shared_object.h"
 #include "support/child_process.h"
+#include "support/scenario.h"
 #include "support/wait_until.h"
 
 namespace plat = qorb::plat;
@@ -177,6 +179,35 @@ TEST(PlatformObjects, HolderTableFillsAndPrunesEndedProcesses) {
   EXPECT_FALSE(RemoveHolder(object, 0));
   EXPECT_FALSE(PruneDeadHolders(object));
   EXPECT_EQ(object.header.holderEnd, 0u);
+}
+
+// Makes a named event, posts the parent's "ready" event and waits to be killed.
+QORB_SCENARIO(MakeEventUntilKilled) {
+  const plat::Handle made = plat::CreateEventObject(arguments.at(0).c_str(), false);
+  const plat::Handle ready = plat::OpenEventObject(arguments.at(1).c_str(), 0x00100002u);
+  if (made == 0 || ready == 0 || !plat::SetEventObject(ready)) return 1;
+  for (;;) pause();
+}
+
+// Opens and closes a name of its own, as any later user of named objects.
+QORB_SCENARIO(TouchAName) {
+  return plat::CloseObject(plat::CreateEventObject(arguments.at(0).c_str(), false)) ? 0 : 1;
+}
+
+// What a killed process left in shared memory goes when any process next
+// makes or opens a name, not only that name.
+TEST(PlatformObjects, ObjectsOfKilledProcessesAreSweptOnTheNextOpen) {
+  const std::string left = UniqueName("left"), readyName = UniqueName("ready");
+  const std::string file = "/dev/shm/qorb32n-" + std::to_string(geteuid()) + "-" + left;
+  const plat::Handle ready = plat::CreateEventObject(readyName.c_str(), false);
+  const pid_t child = qorb::test::StartScenario("MakeEventUntilKilled", {left, readyName});
+  ASSERT_EQ(plat::WaitForObject(ready, 60000), plat::kWaitObject0);
+  EXPECT_EQ(access(file.c_str(), F_OK), 0);
+  ASSERT_EQ(kill(child, SIGKILL), 0);
+  EXPECT_EQ(qorb::test::WaitChild(child), 128 + SIGKILL);
+  EXPECT_EQ(qorb::test::RunScenario("TouchAName", {UniqueName("touch")}), 0);
+  EXPECT_NE(access(file.c_str(), F_OK), 0);
+  EXPECT_TRUE(plat::CloseObject(ready));
 }
 
 }  // namespace
