@@ -71,23 +71,39 @@ void EnforceLimits(Registry &registry, std::uint32_t total, MemoryLock &lock) {
   }
 }
 
-// Counts a block of `total` bytes in, under the memory mutex, after the
-// limit check (which may end the process). The host allocation follows
-// outside the lock; a failure gives the reservation back.
-void Reserve(Registry &registry, std::uint32_t total) {
-  MemoryLock lock;
-  EnforceLimits(registry, total, lock);
-  AddToCounters(registry, total, 1);
+// Whether a block of `total` bytes stays within both limits as the counters
+// stand; read without the lock, so only a hint.
+bool LooksWithinLimits(const Registry &registry, std::uint32_t total) {
+  return std::uint64_t{registry.bytesAllocated.load(std::memory_order_relaxed)} + total <=
+             registry.maxBytes.load(std::memory_order_relaxed) &&
+         std::uint64_t{registry.blockCount.load(std::memory_order_relaxed)} + 1 <=
+             registry.maxBlocks.load(std::memory_order_relaxed);
 }
 
-void GiveBack(Registry &registry, std::uint32_t total) {
+// Counts a block in under the memory mutex after the limit check (which may
+// end the process); the host allocation follows outside the lock, and a
+// failure gives the reservation back. Taken when a limit may be reached, so
+// that no block beyond it is ever allocated or cleared first.
+bool ReserveThenAllocate(Registry &registry, std::uint32_t total, MemBlockHeader *&header) {
+  {
+    MemoryLock lock;
+    EnforceLimits(registry, total, lock);
+    AddToCounters(registry, total, 1);
+  }
+  header = static_cast<MemBlockHeader *>(std::malloc(HostBytes(total)));
+  if (header != nullptr) return true;
   MemoryLock lock;
   AddToCounters(registry, 0u - total, 0u - 1u);
+  return false;
 }
 
-void Link(Registry &registry, MemBlockHeader *header) {
-  MemoryLock lock;
-  AppendBlock(registry, header);
+void FillHeader(MemBlockHeader *header, std::uint32_t total, std::uint32_t line, const char *file) {
+  g_clear(header, 0, HostBytes(total));
+  header->size = total;
+  header->guard = MEM_GUARD_WORD;
+  *TrailerOf(header) = MEM_TRAILER_BYTE;
+  header->line = static_cast<std::uint16_t>(line);
+  RecordFileName(header, file);
 }
 
 void *Allocate(std::uint32_t request, std::uint32_t line, const char *file) {
@@ -98,32 +114,42 @@ void *Allocate(std::uint32_t request, std::uint32_t line, const char *file) {
   }
   const std::uint32_t total = request + kOverhead;
   Registry &registry = TheRegistry();
-  Reserve(registry, total);
-
-  const std::size_t hostBytes = HostBytes(total);
-  auto *header = static_cast<MemBlockHeader *>(std::malloc(hostBytes));
-  if (header == nullptr) {
-    GiveBack(registry, total);
-    return ErrNullError(kSourcePath, __LINE__, nullptr);
+  if (!LooksWithinLimits(registry, total)) {
+    MemBlockHeader *header = nullptr;
+    if (!ReserveThenAllocate(registry, total, header)) {
+      return ErrNullError(kSourcePath, __LINE__, nullptr);
+    }
+    FillHeader(header, total, line, file);
+    MemoryLock lock;
+    AppendBlock(registry, header);
+    return UserArea(header);
   }
-  g_clear(header, 0, hostBytes);
-  header->size = total;
-  header->guard = MEM_GUARD_WORD;
-  *TrailerOf(header) = MEM_TRAILER_BYTE;
-  header->line = static_cast<std::uint16_t>(line);
-  RecordFileName(header, file);
-  Link(registry, header);
+  // Well within the limits: allocate and clear outside the lock, then check
+  // the limits for certain, count and link in one hold of the mutex.
+  auto *header = static_cast<MemBlockHeader *>(std::malloc(HostBytes(total)));
+  if (header == nullptr) return ErrNullError(kSourcePath, __LINE__, nullptr);
+  FillHeader(header, total, line, file);
+  MemoryLock lock;
+  EnforceLimits(registry, total, lock);
+  AddToCounters(registry, total, 1);
+  AppendBlock(registry, header);
   return UserArea(header);
 }
 
 // Takes a block out of the registry, or answers false when the pointer
-// names no live block (reported; nothing is touched). Under the lock.
+// names no live block (reported; nothing is touched). Under the lock. A
+// healthy block costs the guard checks alone; the walk of the registry is
+// only for a header that does not look live.
 bool Unregister(Registry &registry, MemBlockHeader *header, bool &sizePlausible) {
-  if (!LooksLive(registry, *header) && !IsRegistered(registry, header)) {
-    ReportNotLive(header);
-    return false;
+  sizePlausible = LooksLive(registry, *header);
+  if (!sizePlausible || *TrailerOf(header) != MEM_TRAILER_BYTE) {
+    if (!sizePlausible && !IsRegistered(registry, header)) {
+      ReportNotLive(header);
+      return false;
+    }
+    ReportBlockDamage(registry, header);
+    sizePlausible = SizePlausible(registry, *header);
   }
-  sizePlausible = CheckBlock(registry, header);
   AddToCounters(registry, 0u - header->size, 0u - 1u);
   UnlinkBlock(registry, header);
   return true;
