@@ -542,6 +542,54 @@ QORB_API uint32_t ThdTerminate(void);
 /* Files and paths                                                          */
 /* ------------------------------------------------------------------------ */
 
+/* Path names are Windows-style texts: the backslash is the only separator
+ * (a forward slash is an ordinary character), a drive is a letter and a
+ * colon at the start, absolute directories end with a backslash, and a path
+ * name has at most 255 characters.
+ *
+ * Taking a path name apart. Each of the eight functions below replaces the
+ * path in its buffer with one piece of it (never longer than the path) and
+ * returns 1, or 0 where it says so; each has a copying twin, FilGet...Of
+ * (destination, source), that leaves the source alone, writes the piece into
+ * the destination (which must hold the source with its NUL) and returns 1
+ * even for an empty piece. Paths of any length are handled whole; NULL
+ * arguments give 0. No file system is touched. */
+
+/* The drive ("C:") when the second character is ':'; otherwise the empty
+ * text and 0. */
+QORB_API int FilDiskOf(char *path);
+/* Up to and including the last backslash, without any drive or other text
+ * up to the first ':' ("C:\a\b.c" gives "\a\"); no backslash: empty, 0. */
+QORB_API int FilDirOf(char *path);
+/* Up to and including the last backslash ("C:\a\"); without one, up to
+ * and including the first ':' ("C:"); with neither: empty, 0. */
+QORB_API int FilPathOf(char *path);
+/* The text after the last backslash, else after the first ':', else all of
+ * it; 0 when that is empty. */
+QORB_API int FilFileNameOf(char *path);
+/* The parent directory with its trailing backslash ("C:\a\b\c" and
+ * "C:\a\b\c\" give "C:\a\b\"); the parent of a first-level directory
+ * is "\" whatever stands before it; 0 (empty) when there is none ("C:\",
+ * "\", "abc"). */
+QORB_API int FilParentOf(char *path);
+/* The name of the last directory ("C:\a\b\c.txt" gives "b"; "\c.txt"
+ * gives "\"; "a\c.txt" gives "a"); no backslash: empty, 0. */
+QORB_API int FilDirNameOf(char *path);
+/* The text after the last backslash cut at its last '.' ("C:\a\b.c.txt"
+ * gives "b.c"; "C:x.txt" gives "C:x"). Always 1. */
+QORB_API int FilNameOfFileName(char *path);
+/* The text after the last '.' anywhere in the path, or empty. Always 1. */
+QORB_API int FilExtOfFileName(char *path);
+
+QORB_API int FilGetDiskOf(char *destination, const char *source);
+QORB_API int FilGetDirOf(char *destination, const char *source);
+QORB_API int FilGetPathOf(char *destination, const char *source);
+QORB_API int FilGetFileNameOf(char *destination, const char *source);
+QORB_API int FilGetParentOf(char *destination, const char *source);
+QORB_API int FilGetDirNameOf(char *destination, const char *source);
+QORB_API int FilGetNameOfFileName(char *destination, const char *source);
+QORB_API int FilGetExtOfFileName(char *destination, const char *source);
+
 /* ------------------------------------------------------------------------ */
 /* Command line                                                             */
 /* ------------------------------------------------------------------------ */
