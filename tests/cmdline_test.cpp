@@ -406,4 +406,217 @@ TEST_F(CmdTest, RandomArgumentVectorsStayInsideTableAndResult) {
   }
 }
 
+// ---- Displays ----
+
+// What a display writes on a stream of its own.
+template <typename Body>
+std::string Printed(Body body) {
+  std::FILE *stream = std::tmpfile();
+  if (stream == nullptr) return "no temporary file";
+  body(stream);
+  std::string text;
+  std::rewind(stream);
+  for (int c = std::fgetc(stream); c != EOF; c = std::fgetc(stream)) text += static_cast<char>(c);
+  (void)std::fclose(stream);
+  return text;
+}
+
+// Makes standard input a pipe holding the keys (and then its end), so that
+// waits for a key never depend on the terminal the tests run from.
+void FeedStandardInput(const std::string &keys) {
+  int ends[2];
+  ASSERT_EQ(pipe(ends), 0);
+  ASSERT_EQ(write(ends[1], keys.data(), keys.size()), static_cast<ssize_t>(keys.size()));
+  close(ends[1]);
+  dup2(ends[0], STDIN_FILENO);
+  close(ends[0]);
+  std::clearerr(stdin);
+}
+
+std::string RestOfStandardInput() {
+  std::string rest;
+  for (int c = std::getchar(); c != EOF; c = std::getchar()) rest += static_cast<char>(c);
+  return rest;
+}
+
+const char kClosing[] =
+    "\nType \"-h\" for syntax, \"-h full\" for full help, or \"-h argid\" for topical help.\n";
+
+TEST(CmdDisplay, SyntaxOfTheDemoTable) {
+  std::vector<CmdOptionStruct> table = {
+      Positional(CMD_TYPE_LONG, "%ld", "count", 201, 1),
+      Switch('v', "verbose", 202),
+      Switch('o', "output", 203),
+      SwitchArgument('o', CMD_TYPE_STRING, "", "file name", 204),
+      Switch('a', "all", 205, 0, 1),
+      Switch('b', "brief", 206, 0, 1),
+  };
+  const std::string expected = std::string() +
+                               "demo Arg1 [-v] [-o o1] [-a | -b] \n"
+                               "    Arg1 - count required argument (integer)\n"
+                               "    -v   - verbose optional switch\n"
+                               "    -o   - output optional switch\n"
+                               "     o1  -   file name optional switch argument (string)\n"
+                               "    -a   - all optional switch\n"
+                               "    -b   - brief optional switch\n" +
+                               kClosing;
+  EXPECT_EQ(Printed([&](std::FILE *stream) {
+              CmdDisplaySyntax(stream, table.data(), 6, "C:\\tools\\demo.exe");
+            }),
+            expected);
+}
+
+TEST(CmdDisplay, SyntaxOfMandatoryAlternativesAndSwitchArguments) {
+  std::vector<CmdOptionStruct> table = {
+      Switch('x', "ex", 201, 1, 1),
+      Switch('y', "why", 202, 1, 1),
+      Positional(CMD_TYPE_STRING, "", "src", 203, 1),
+      Positional(CMD_TYPE_LONG, "%ld", "n", 204),
+      Record(1, 0, CMD_TYPE_LONG, "", "hidden", 205),  // a flag without a letter: not shown
+      Switch('o', "out", 206),
+      SwitchArgument('o', CMD_TYPE_STRING, "", "first", 207, 1),
+      SwitchArgument('o', CMD_TYPE_CHARACTER, "%c", "second", 208),
+  };
+  const std::string expected = std::string() +
+                               "prog.tool -x | -y Arg1 [Arg2] [-o o1 o2] \n"
+                               "    -x   - ex required switch\n"
+                               "    -y   - why required switch\n"
+                               "    Arg1 - src required argument (string)\n"
+                               "    Arg2 - n optional argument (integer)\n"
+                               "    -o   - out optional switch\n"
+                               "     o1  -   first required switch argument (string)\n"
+                               "     o2  -   second optional switch argument (single character)\n" +
+                               kClosing;
+  EXPECT_EQ(Printed([&](std::FILE *stream) {
+              CmdDisplaySyntax(stream, table.data(), 8, "C:\\x.d\\prog.tool.exe");
+            }),
+            expected);
+  // An overlong program path is cut to a path name's 255 characters.
+  const std::string path(1000, 'p');
+  EXPECT_EQ(Printed([&](std::FILE *stream) { CmdDisplaySyntax(stream, nullptr, 0, path.c_str()); }),
+            std::string(255, 'p') + " \n" + kClosing);
+}
+
+const std::string kPrompt = "\n      ----<press any key to continue>-----\r";
+const std::string kWipe = std::string(42, ' ') + "\r";
+
+TEST(CmdDisplay, FullHelpPagesThroughKeysFromStandardInput) {
+  // Pages of 5 lines hold 4: a text that would reach that waits for a key,
+  // and a new page drops a leading line feed. A 0 key is read with the next.
+  const CmdHelpEntry small[] = {{201, "a\n"}, {202, "b\n"}, {203, "c\n"}, {204, "\nd\n"},
+                                {205, "e\n"}, {206, "f\n"}, {0, "never"}};
+  FeedStandardInput(std::string("\0xyz", 4));
+  EXPECT_EQ(Printed([&](std::FILE *stream) { CmdDisplayFullHelp(stream, small, 5); }),
+            "a\nb\nc\n" + kPrompt + kWipe + "d\ne\n" + kPrompt + kWipe + "f\n");
+  EXPECT_EQ(RestOfStandardInput(), "z");
+
+  // Pages of 25 lines: 23 one-line texts, then the prompt.
+  std::vector<std::string> lines;
+  std::vector<CmdHelpEntry> help;
+  for (int i = 1; i <= 30; ++i) lines.push_back("line " + std::to_string(i) + "\n");
+  for (const std::string &line : lines) help.push_back({300, line.c_str()});
+  help.push_back({0, nullptr});
+  std::string expected;
+  for (int i = 0; i < 30; ++i) expected += (i == 23 ? kPrompt + kWipe : "") + lines[i];
+  FeedStandardInput("kl");
+  EXPECT_EQ(Printed([&](std::FILE *stream) { CmdDisplayFullHelp(stream, help.data(), 25); }),
+            expected);
+  EXPECT_EQ(RestOfStandardInput(), "l");
+
+  const CmdHelpEntry none[] = {{0, "not shown\n"}, {201, "not shown\n"}};
+  FeedStandardInput("k");
+  EXPECT_EQ(Printed([&](std::FILE *stream) { CmdDisplayFullHelp(stream, none, 25); }), "");
+  EXPECT_EQ(RestOfStandardInput(), "k");
+}
+
+// The dump ends the process; it writes on standard error here, where the
+// death test looks.
+void DumpToStandardError(const std::vector<CmdOptionStruct> &table) {
+  FeedStandardInput(std::string(table.size(), 'k'));
+  CmdDisplayOptionStruct(stderr, table.data(), static_cast<uint32_t>(table.size()));
+}
+
+TEST(CmdDisplayDeathTest, DumpShowsEveryFieldThenEndsWithStatusZero) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  std::vector<CmdOptionStruct> table = {
+      Positional(CMD_TYPE_LONG, "%ld", "count", 205, 1, "3"),
+      Record(1, 'v', CMD_TYPE_BOOLEAN, "%d", "verbose", 100, 0, "", 2),
+      SwitchArgument('o', CMD_TYPE_STRINGARRAY, "", "outputs", 207),
+  };
+  table[0].assignedValue.longValue = -70000;
+  table[1].caseFlag = 1;
+  table[1].assignedValue.booleanValue = 1;
+  char first[] = "a", second[] = "b";
+  char *array[] = {first, second, nullptr};
+  table[2].assignedValue.stringArrayValue = array;
+  const std::string expected =
+      "\nCMDLINE STRUCTURE 1  CommandLine Argument\n"
+      "  Argument Name     count\n"
+      "  Mandatory Flag    REQ'D\n"
+      "  Argument Flag     ARG\n"
+      "  Switch ID          \n"
+      "  Case Flag         NOCASE\n"
+      "  Exclusive Group   0\n"
+      "  Help Key          HLP+5\n"
+      "  Type Code         LONG\n"
+      "  Conversion String \"%ld\"\n"
+      "  Default Value     3\n"
+      "  Assigned Value    -70000\n"
+      "\nCMDLINE STRUCTURE 2  Switch \n"
+      "  Argument Name     verbose\n"
+      "  Mandatory Flag    CMD'L\n"
+      "  Argument Flag     FLAG\n"
+      "  Switch ID         v\n"
+      "  Case Flag         CASE\n"
+      "  Exclusive Group   2\n"
+      "  Help Key          HLP+4294967196\n"
+      "  Type Code         BOOLEAN\n"
+      "  Conversion String \"%d\"\n"
+      "  Default Value     \n"
+      "  Assigned Value    1\n"
+      "\nCMDLINE STRUCTURE 3  Switch Argument\n"
+      "  Argument Name     outputs\n"
+      "  Mandatory Flag    CMD'L\n"
+      "  Argument Flag     ARG\n"
+      "  Switch ID         o\n"
+      "  Case Flag         NOCASE\n"
+      "  Exclusive Group   0\n"
+      "  Help Key          HLP+7\n"
+      "  Type Code         STRINGARRAY\n"
+      "  Conversion String \"\"\n"
+      "  Default Value     \n"
+      "  Assigned Value    a\n"
+      "                    b\n";
+  EXPECT_EXIT(DumpToStandardError(table), testing::ExitedWithCode(0),
+              testing::Matcher<const std::string &>(expected));
+  EXPECT_EXIT(DumpToStandardError({}), testing::ExitedWithCode(0),
+              testing::Matcher<const std::string &>(std::string()));
+}
+
+TEST(CmdDisplayDeathTest, DumpShowsEachTypesValue) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  char text[] = "text";
+  struct ValueCase {
+    uint32_t type;
+    CmdValue value;
+    const char *line;  // a regular expression for the end of the dump
+  };
+  ValueCase cases[] = {
+      {CMD_TYPE_SHORT, {.shortValue = -3}, "Value    -3\n$"},
+      {CMD_TYPE_USHORT, {.ushortValue = 65535}, "Value    65535\n$"},
+      {CMD_TYPE_ULONG, {.ulongValue = 4000000000u}, "Value    4000000000\n$"},
+      {CMD_TYPE_DOUBLE, {.doubleValue = 2.5}, "Value    2\\.500000\n$"},
+      {CMD_TYPE_STRING, {.stringValue = text}, "Value    text\n$"},
+      {CMD_TYPE_CHARACTER, {.characterValue = 'q'}, "Value    q\n$"},
+      {CMD_TYPE_STRINGARRAY, {.stringArrayValue = nullptr}, "Value    \n$"},
+      {CMD_TYPE_FLOAT, {.floatValue = 1.5f}, "Value    1\\.500000\n$"},
+      {12, {.ulongValue = 0}, "Type Code         UNKNOWN\n.*Value    Error! Unrecognized type\n$"},
+  };
+  for (const ValueCase &c : cases) {
+    std::vector<CmdOptionStruct> table = {Positional(c.type, "", "v", 201)};
+    std::memcpy(table[0].assignedValue.bytes, &c.value, sizeof c.value);
+    EXPECT_EXIT(DumpToStandardError(table), testing::ExitedWithCode(0), c.line) << c.type;
+  }
+}
+
 }  // namespace
