@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "cmdline/cmdline_private.h"
 #include "qorb32n.h"
 
 namespace {
@@ -29,9 +30,9 @@ CmdOptionStruct Record(uint32_t argumentFlag, char letter, uint32_t type, const 
   record.exclusiveGroup = group;
   record.helpKey = key;
   record.typeCode = type;
-  std::snprintf(record.conversionString, sizeof record.conversionString, "%s", format);
-  std::snprintf(record.argumentName, sizeof record.argumentName, "%s", name);
-  std::snprintf(record.defaultValue, sizeof record.defaultValue, "%s", defaultText);
+  (void)std::snprintf(record.conversionString, sizeof record.conversionString, "%s", format);
+  (void)std::snprintf(record.argumentName, sizeof record.argumentName, "%s", name);
+  (void)std::snprintf(record.defaultValue, sizeof record.defaultValue, "%s", defaultText);
   return record;
 }
 CmdOptionStruct Positional(uint32_t type, const char *format, const char *name, uint32_t key,
@@ -63,10 +64,10 @@ std::string ValueText(const CmdOptionStruct &record) {
     case CMD_TYPE_LONG:
       return std::to_string(v.longValue);
     case CMD_TYPE_DOUBLE:
-      std::snprintf(text, sizeof text, "%g", v.doubleValue);
+      (void)std::snprintf(text, sizeof text, "%g", v.doubleValue);
       return text;
     case CMD_TYPE_FLOAT:
-      std::snprintf(text, sizeof text, "%g", double{v.floatValue});
+      (void)std::snprintf(text, sizeof text, "%g", double{v.floatValue});
       return text;
     case CMD_TYPE_CHARACTER:
       return std::string(1, v.characterValue);
@@ -80,6 +81,10 @@ std::string ValueText(const CmdOptionStruct &record) {
   for (char **s = v.stringArrayValue; *s != nullptr; ++s)
     joined += (joined.empty() ? "" : ",") + std::string(*s);
   return joined;
+}
+
+std::string RecordBytes(const CmdOptionStruct &record) {
+  return std::string(reinterpret_cast<const char *>(&record), sizeof record);
 }
 
 // Frees the string arrays a parse left in the table.
@@ -294,25 +299,25 @@ TEST_F(CmdTest, BooleanWordsGiveOneAndAnythingElseZero) {
 // records after it keep what they held.
 TEST_F(CmdTest, FaultyTablesAreRefusedWithoutTouchingTheRest) {
   struct FormatCase {
-    uint32_t type;
     const char *format;
+    uint32_t type;
     bool sound;
   };
   const FormatCase cases[] = {
-      {CMD_TYPE_SHORT, "%hd", true},       {CMD_TYPE_SHORT, "%3hi", true},
-      {CMD_TYPE_SHORT, "%d", false},       {CMD_TYPE_SHORT, "%hhd", false},
-      {CMD_TYPE_USHORT, "%%hu", false},    {CMD_TYPE_LONG, "%ld", true},
-      {CMD_TYPE_LONG, "%x", true},         {CMD_TYPE_LONG, "%lld", false},
-      {CMD_TYPE_LONG, "%*d", false},       {CMD_TYPE_LONG, "%d%n", false},
-      {CMD_TYPE_LONG, "%d%d", false},      {CMD_TYPE_LONG, "", false},
-      {CMD_TYPE_ULONG, "%zu", false},      {CMD_TYPE_ULONG, "%p", false},
-      {CMD_TYPE_DOUBLE, "%lf", true},      {CMD_TYPE_DOUBLE, "%f", false},
-      {CMD_TYPE_DOUBLE, "%Lf", false},     {CMD_TYPE_DOUBLE, "%la", false},
-      {CMD_TYPE_FLOAT, "%g", true},        {CMD_TYPE_FLOAT, "%lf", false},
-      {CMD_TYPE_CHARACTER, "%c", true},    {CMD_TYPE_CHARACTER, "%1c", true},
-      {CMD_TYPE_CHARACTER, "%2c", false},  {CMD_TYPE_CHARACTER, "%s", false},
-      {CMD_TYPE_CHARACTER, "%[a]", false}, {CMD_TYPE_STRING, "%s", true},
-      {CMD_TYPE_ULONG, "%ms", false},      {10, "%ld", false},
+      {"%hd", CMD_TYPE_SHORT, true},       {"%3hi", CMD_TYPE_SHORT, true},
+      {"%d", CMD_TYPE_SHORT, false},       {"%hhd", CMD_TYPE_SHORT, false},
+      {"%%hu", CMD_TYPE_USHORT, false},    {"%ld", CMD_TYPE_LONG, true},
+      {"%x", CMD_TYPE_LONG, true},         {"%lld", CMD_TYPE_LONG, false},
+      {"%*d", CMD_TYPE_LONG, false},       {"%d%n", CMD_TYPE_LONG, false},
+      {"%d%d", CMD_TYPE_LONG, false},      {"", CMD_TYPE_LONG, false},
+      {"%zu", CMD_TYPE_ULONG, false},      {"%p", CMD_TYPE_ULONG, false},
+      {"%lf", CMD_TYPE_DOUBLE, true},      {"%f", CMD_TYPE_DOUBLE, false},
+      {"%Lf", CMD_TYPE_DOUBLE, false},     {"%la", CMD_TYPE_DOUBLE, false},
+      {"%g", CMD_TYPE_FLOAT, true},        {"%lf", CMD_TYPE_FLOAT, false},
+      {"%c", CMD_TYPE_CHARACTER, true},    {"%1c", CMD_TYPE_CHARACTER, true},
+      {"%2c", CMD_TYPE_CHARACTER, false},  {"%s", CMD_TYPE_CHARACTER, false},
+      {"%[a]", CMD_TYPE_CHARACTER, false}, {"%s", CMD_TYPE_STRING, true},
+      {"%ms", CMD_TYPE_ULONG, false},      {"%ld", 10, false},
   };
   for (const FormatCase &c : cases) {
     SCOPED_TRACE(std::string("type ") + std::to_string(c.type) + " format " + c.format);
@@ -327,7 +332,7 @@ TEST_F(CmdTest, FaultyTablesAreRefusedWithoutTouchingTheRest) {
     EXPECT_EQ(Parse(line, table).code, c.sound ? 0u : 110u);
     EXPECT_EQ(ValueText(table[0]), c.sound ? "7" : "4");
     if (!c.sound) {
-      EXPECT_EQ(std::memcmp(&table[1], &probe, sizeof probe), 0);
+      EXPECT_EQ(RecordBytes(table[1]), RecordBytes(probe));
       EXPECT_EQ(table[2].assignedValue.ulongValue, 0xEEEEEEEEu);
     }
   }
@@ -402,6 +407,50 @@ TEST_F(CmdTest, RandomArgumentVectorsStayInsideTableAndResult) {
       if (array != nullptr) MemFreeMem_(array);
       if (table[i].typeCode == CMD_TYPE_STRINGARRAY)
         table[i].assignedValue.stringArrayValue = nullptr;
+    }
+  }
+}
+
+// The plain formats skip sscanf; they must still give sscanf's value and
+// item count on every text, well formed or not.
+TEST(CmdScan, PlainFormatsAgreeWithSscanf) {
+  const char *formats[] = {"%d", "%ld", "%hd", "%u", "%lu", "%hu", "%lf", "%f", "%le", "%G", "%i"};
+  const char *texts[] = {"12",
+                         "-7",
+                         "  42x",
+                         "+5",
+                         "-",
+                         "",
+                         " ",
+                         "99999999999999999999",
+                         "-99999999999",
+                         "4294967296",
+                         "65536",
+                         "0x1A",
+                         "1e5",
+                         "1e",
+                         "1e+",
+                         "inf",
+                         "nan",
+                         "-.5",
+                         ".",
+                         "abc",
+                         "1.5e-400",
+                         "0x",
+                         "3.4e39"};
+  for (const char *format : formats) {
+    for (const char *text : texts) {
+      SCOPED_TRACE(std::string(format) + " on \"" + text + "\"");
+      CmdValue expected;
+      CmdValue scanned;
+      std::memset(&expected, 0x5A, sizeof expected);
+      std::memset(&scanned, 0x5A, sizeof scanned);
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wformat-nonliteral"
+      const bool converted = std::sscanf(text, format, &expected) == 1;
+#pragma GCC diagnostic pop
+      EXPECT_EQ(qorb::cmd::ScanValue(text, format, scanned), converted);
+      EXPECT_EQ(std::memcmp(expected.bytes, scanned.bytes, sizeof expected.bytes), 0);
     }
   }
 }

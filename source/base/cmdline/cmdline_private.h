@@ -45,19 +45,6 @@ inline bool SameGroup(const CmdOptionStruct &record, const CmdOptionStruct &next
   return record.exclusiveGroup != 0 && next.exclusiveGroup == record.exclusiveGroup;
 }
 
-// Numbers records as the help lookup and the syntax display name them: a
-// positional record by its place among the positional records, a switch
-// argument by its place after the latest switch.
-class IdCounter {
- public:
-  // Counts the record in and returns its number (0 for switches and others).
-  unsigned long Advance(const CmdOptionStruct &record);
-
- private:
-  unsigned long positional_ = 0;
-  unsigned long afterSwitch_ = 0;
-};
-
 // The index of the first record whose id ("arg2", "-v", "o1") equals the
 // text ignoring case, or count when none does.
 std::uint32_t FindRecordById(const CmdOptionStruct *table, std::uint32_t count, const char *id);
@@ -74,6 +61,10 @@ struct Arguments {
   char *const *texts;
   std::size_t count;
 };
+
+// Scans text with a checked format into value, as sscanf does; true when
+// exactly one item was converted (scan.cpp).
+bool ScanValue(const char *text, const char *format, CmdValue &value);
 
 // Sets the value from the record's default; false when the default does
 // not convert.

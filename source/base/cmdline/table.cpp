@@ -10,22 +10,32 @@
 #include "platform/common/text_compare.h"
 
 namespace qorb::cmd {
-
-unsigned long IdCounter::Advance(const CmdOptionStruct &record) {
-  switch (KindOf(record)) {
-    case Kind::Positional:
-      return ++positional_;
-    case Kind::SwitchArgument:
-      return ++afterSwitch_;
-    case Kind::Switch:
-    case Kind::None:
-      afterSwitch_ = 0;  // every record with argumentFlag set starts a switch's run
-      return 0;
-  }
-  return 0;
-}
-
 namespace {
+
+// Numbers records as the help lookup and the syntax display name them: a
+// positional record by its place among the positional records, a switch
+// argument by its place after the latest switch.
+class IdCounter {
+ public:
+  // Counts the record in and returns its number (0 for switches and others).
+  unsigned long Advance(const CmdOptionStruct &record) {
+    switch (KindOf(record)) {
+      case Kind::Positional:
+        return ++positional_;
+      case Kind::SwitchArgument:
+        return ++afterSwitch_;
+      case Kind::Switch:
+      case Kind::None:
+        afterSwitch_ = 0;  // every record with argumentFlag set starts a switch's run
+        return 0;
+    }
+    return 0;
+  }
+
+ private:
+  unsigned long positional_ = 0;
+  unsigned long afterSwitch_ = 0;
+};
 
 // Room for "arg" and the digits of any record number.
 constexpr std::size_t kIdCapacity = 32;

@@ -2,7 +2,7 @@
 // and the conversion of command-line arguments (scan, boolean words,
 // argument pointers and tracked string arrays).
 //
-// Relies on: sscanf with formats that RecordIsSound has let through, the
+// Relies on: ScanValue with formats that RecordIsSound has let through, the
 // platform's case-insensitive compare, and MemAllocMem_ for string arrays.
 #include <cstdint>
 #include <cstdio>
@@ -20,16 +20,7 @@ namespace {
 bool Scan(CmdOptionStruct &record, const char *text) {
   CmdValue scratch;
   std::memcpy(&scratch, record.assignedValue.bytes, sizeof scratch);
-  // The format is the caller's, checked to store one value of the type.
-#if defined(__GNUC__)
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wformat-nonliteral"
-#endif
-  const int items = std::sscanf(text, record.conversionString, &scratch);
-#if defined(__GNUC__)
-#pragma GCC diagnostic pop
-#endif
-  if (items != 1) return false;
+  if (!ScanValue(text, record.conversionString, scratch)) return false;
   std::memcpy(record.assignedValue.bytes, &scratch, sizeof scratch);
   return true;
 }
