@@ -79,13 +79,18 @@ void BM_GetoptLong(benchmark::State &state) {
            -1) {
       if (c < 'a' || c > 'z') continue;
       flags[c - 'a'] = true;
+      if (optarg == nullptr) continue;
       if (c == 'j') {
         scale = std::strtod(optarg, nullptr);
       } else if (c == 'l') {
         output = optarg;
-      } else if (optarg != nullptr) {
+      } else {
         numbers[c - 'a'] = std::strtol(optarg, nullptr, 10);
       }
+    }
+    if (optind + 3 != 21) {
+      state.SkipWithError("positional arguments not found");
+      break;
     }
     const long count = std::strtol(argv[optind], nullptr, 10);
     const double ratio = std::strtod(argv[optind + 1], nullptr);

@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstring>
 #include <random>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -64,10 +65,9 @@ std::string ValueText(const CmdOptionStruct &record) {
     case CMD_TYPE_LONG:
       return std::to_string(v.longValue);
     case CMD_TYPE_DOUBLE:
-      (void)std::snprintf(text, sizeof text, "%g", v.doubleValue);
-      return text;
     case CMD_TYPE_FLOAT:
-      (void)std::snprintf(text, sizeof text, "%g", double{v.floatValue});
+      (void)std::snprintf(text, sizeof text, "%g",
+                          record.typeCode == CMD_TYPE_FLOAT ? v.floatValue : v.doubleValue);
       return text;
     case CMD_TYPE_CHARACTER:
       return std::string(1, v.characterValue);
@@ -87,13 +87,15 @@ std::string RecordBytes(const CmdOptionStruct &record) {
   return std::string(reinterpret_cast<const char *>(&record), sizeof record);
 }
 
-// Frees the string arrays a parse left in the table.
-void FreeStringArrays(std::vector<CmdOptionStruct> &table) {
-  for (CmdOptionStruct &record : table) {
-    if (record.typeCode != CMD_TYPE_STRINGARRAY || record.assignedValue.stringArrayValue == nullptr)
-      continue;
-    MemFreeMem_(record.assignedValue.stringArrayValue);
-    record.assignedValue.stringArrayValue = nullptr;
+// Frees the string arrays a parse left in the table and forgets them, since
+// a help request or a faulty table assigns nothing the next time.
+void FreeStringArrays(CmdOptionStruct *table, std::size_t count) {
+  for (std::size_t i = 0; i < count; ++i) {
+    if (table[i].typeCode != CMD_TYPE_STRINGARRAY) continue;
+    if (table[i].assignedValue.stringArrayValue != nullptr) {
+      MemFreeMem_(table[i].assignedValue.stringArrayValue);
+    }
+    table[i].assignedValue.stringArrayValue = nullptr;
   }
 }
 
@@ -155,7 +157,7 @@ void RunCases(std::vector<CmdOptionStruct> table, const std::vector<ParseCase> &
     EXPECT_EQ(outcome.message, c.message);
     for (const auto &[index, text] : c.values)
       EXPECT_EQ(ValueText(table[index]), text) << "record " << index;
-    FreeStringArrays(table);
+    FreeStringArrays(table.data(), table.size());
   }
 }
 
@@ -265,76 +267,59 @@ TEST_F(CmdTest, NoArgumentsAssignsEveryDefault) {
       Positional(CMD_TYPE_FLOAT, "%f", "f", 210, 0, "1.5"),
       Positional(CMD_TYPE_LONG, "%ld", "empty", 211),
   };
-  RunCases(table, {{{},
-                    102,
-                    "",
-                    {{0, "-3"},
-                     {1, "65535"},
-                     {2, "1"},
-                     {3, "-70000"},
-                     {4, "4000000000"},
-                     {5, "1e+300"},
-                     {6, "text"},
-                     {7, "q"},
-                     {8, "(null)"},
-                     {9, "1.5"},
-                     {10, "0"}}}});
+  CommandLine none({});
+  EXPECT_EQ(Parse(none, table).code, 102u);
+  const char *expected[] = {"-3",   "65535", "1",      "-70000", "4000000000", "1e+300",
+                            "text", "q",     "(null)", "1.5",    "0"};
+  for (std::size_t i = 0; i < table.size(); ++i) EXPECT_EQ(ValueText(table[i]), expected[i]) << i;
 }
 
 TEST_F(CmdTest, BooleanWordsGiveOneAndAnythingElseZero) {
   std::vector<CmdOptionStruct> table = {Positional(CMD_TYPE_BOOLEAN, "", "flag", 201, 1)};
-  for (const auto &[word, value] : std::vector<std::pair<std::string, std::string>>{{"true", "1"},
-                                                                                    {"Yes", "1"},
-                                                                                    {"on", "1"},
-                                                                                    {"ONE", "1"},
-                                                                                    {"off", "0"},
-                                                                                    {"1", "0"},
-                                                                                    {"", "0"},
-                                                                                    {"-on", "0"}}) {
-    RunCases(table, {{{word}, 0, "", {{0, value}}}});
-  }
+  for (const char *word : {"true", "Yes", "on", "ONE"})
+    RunCases(table, {{{word}, 0, "", {{0, "1"}}}});
+  for (const char *word : {"off", "1", "", "-on"}) RunCases(table, {{{word}, 0, "", {{0, "0"}}}});
 }
 
 // A faulty record answers 110 before any argument is looked at; it and the
 // records after it keep what they held.
 TEST_F(CmdTest, FaultyTablesAreRefusedWithoutTouchingTheRest) {
-  struct FormatCase {
-    const char *format;
-    uint32_t type;
-    bool sound;
-  };
-  const FormatCase cases[] = {
-      {"%hd", CMD_TYPE_SHORT, true},       {"%3hi", CMD_TYPE_SHORT, true},
-      {"%d", CMD_TYPE_SHORT, false},       {"%hhd", CMD_TYPE_SHORT, false},
-      {"%%hu", CMD_TYPE_USHORT, false},    {"%ld", CMD_TYPE_LONG, true},
-      {"%x", CMD_TYPE_LONG, true},         {"%lld", CMD_TYPE_LONG, false},
-      {"%*d", CMD_TYPE_LONG, false},       {"%d%n", CMD_TYPE_LONG, false},
-      {"%d%d", CMD_TYPE_LONG, false},      {"", CMD_TYPE_LONG, false},
-      {"%zu", CMD_TYPE_ULONG, false},      {"%p", CMD_TYPE_ULONG, false},
-      {"%lf", CMD_TYPE_DOUBLE, true},      {"%f", CMD_TYPE_DOUBLE, false},
-      {"%Lf", CMD_TYPE_DOUBLE, false},     {"%la", CMD_TYPE_DOUBLE, false},
-      {"%g", CMD_TYPE_FLOAT, true},        {"%lf", CMD_TYPE_FLOAT, false},
-      {"%c", CMD_TYPE_CHARACTER, true},    {"%1c", CMD_TYPE_CHARACTER, true},
-      {"%2c", CMD_TYPE_CHARACTER, false},  {"%s", CMD_TYPE_CHARACTER, false},
-      {"%[a]", CMD_TYPE_CHARACTER, false}, {"%s", CMD_TYPE_STRING, true},
-      {"%ms", CMD_TYPE_ULONG, false},      {"%ld", 10, false},
-  };
-  for (const FormatCase &c : cases) {
-    SCOPED_TRACE(std::string("type ") + std::to_string(c.type) + " format " + c.format);
-    // A long default that a string conversion would spill far past the field.
+  // A long default that a string conversion would spill far past the field.
+  const auto check = [](uint32_t type, const char *format, bool sound) {
+    SCOPED_TRACE(std::string("type ") + std::to_string(type) + " format " + format);
     std::vector<CmdOptionStruct> table = {
         Positional(CMD_TYPE_LONG, "%ld", "before", 201, 0, "4"),
-        Positional(c.type, c.format, "probe", 202, 0, "1111111111111111111111111111111111111"),
+        Positional(type, format, "probe", 202, 0, "1111111111111111111111111111111111111"),
         Positional(CMD_TYPE_LONG, "%ld", "after", 203, 0, "6")};
     for (CmdOptionStruct &record : table) std::memset(record.assignedValue.bytes, 0xEE, 8);
     const CmdOptionStruct probe = table[1];
     CommandLine line({"7"});
-    EXPECT_EQ(Parse(line, table).code, c.sound ? 0u : 110u);
-    EXPECT_EQ(ValueText(table[0]), c.sound ? "7" : "4");
-    if (!c.sound) {
+    EXPECT_EQ(Parse(line, table).code, sound ? 0u : 110u);
+    EXPECT_EQ(ValueText(table[0]), sound ? "7" : "4");
+    if (!sound) {
       EXPECT_EQ(RecordBytes(table[1]), RecordBytes(probe));
       EXPECT_EQ(table[2].assignedValue.ulongValue, 0xEEEEEEEEu);
     }
+  };
+  // Per type: formats that fit it, and formats refused.
+  struct FormatCase {
+    uint32_t type;
+    std::vector<const char *> sound, faulty;
+  };
+  const FormatCase cases[] = {
+      {CMD_TYPE_SHORT, {"%hd", "%3hi"}, {"%d", "%hhd"}},
+      {CMD_TYPE_USHORT, {"%hu", "%hu "}, {"%%hu"}},
+      {CMD_TYPE_LONG, {"%ld", "%x"}, {"%lld", "%*d", "%d%n", "%d%d", "", "%0d"}},
+      {CMD_TYPE_ULONG, {"%lu"}, {"%ms", "%zu", "%p", "%"}},
+      {CMD_TYPE_DOUBLE, {"%lf", "%le"}, {"%f", "%Lf", "%la"}},
+      {CMD_TYPE_FLOAT, {"%f", "%g"}, {"%lf"}},
+      {CMD_TYPE_CHARACTER, {"%c", "%1c"}, {"%2c", "%s", "%[a]"}},
+      {CMD_TYPE_STRING, {"%s"}, {}},
+      {10, {}, {"%ld"}},
+  };
+  for (const FormatCase &c : cases) {
+    for (const char *format : c.sound) check(c.type, format, true);
+    for (const char *format : c.faulty) check(c.type, format, false);
   }
 
   // Texts without their NUL, a default that does not convert, a NULL table.
@@ -398,16 +383,7 @@ TEST_F(CmdTest, RandomArgumentVectorsStayInsideTableAndResult) {
         ASSERT_EQ(memory[i], pristine[i]) << "byte " << i << " round " << round;
       }
     }
-    // A help request or a faulty table assigns nothing, so freed arrays
-    // must not stay behind for the next round.
-    for (std::size_t i = 0; i < rich.size(); ++i) {
-      char **array = table[i].typeCode == CMD_TYPE_STRINGARRAY
-                         ? table[i].assignedValue.stringArrayValue
-                         : nullptr;
-      if (array != nullptr) MemFreeMem_(array);
-      if (table[i].typeCode == CMD_TYPE_STRINGARRAY)
-        table[i].assignedValue.stringArrayValue = nullptr;
-    }
+    FreeStringArrays(table, rich.size());
   }
 }
 
@@ -415,31 +391,14 @@ TEST_F(CmdTest, RandomArgumentVectorsStayInsideTableAndResult) {
 // item count on every text, well formed or not.
 TEST(CmdScan, PlainFormatsAgreeWithSscanf) {
   const char *formats[] = {"%d", "%ld", "%hd", "%u", "%lu", "%hu", "%lf", "%f", "%le", "%G", "%i"};
-  const char *texts[] = {"12",
-                         "-7",
-                         "  42x",
-                         "+5",
-                         "-",
-                         "",
-                         " ",
-                         "99999999999999999999",
-                         "-99999999999",
-                         "4294967296",
-                         "65536",
-                         "0x1A",
-                         "1e5",
-                         "1e",
-                         "1e+",
-                         "inf",
-                         "nan",
-                         "-.5",
-                         ".",
-                         "abc",
-                         "1.5e-400",
-                         "0x",
-                         "3.4e39"};
+  std::istringstream texts(
+      "12|-7|  42x|+5|-|| |99999999999999999999|-99999999999|4294967296|65536|0x1A|1e5|1e|1e+|"
+      "1e+-3|inf|nan|-.5|.|abc|1.5e-400|3.4e39|0x|-0x|0xg|infinit|nan(1)|1e5x|2.5abc");
+  std::vector<std::string> list;
+  for (std::string text; std::getline(texts, text, '|');) list.push_back(text);
   for (const char *format : formats) {
-    for (const char *text : texts) {
+    for (const std::string &entry : list) {
+      const char *text = entry.c_str();
       SCOPED_TRACE(std::string(format) + " on \"" + text + "\"");
       CmdValue expected;
       CmdValue scanned;
@@ -491,55 +450,48 @@ std::string RestOfStandardInput() {
 const char kClosing[] =
     "\nType \"-h\" for syntax, \"-h full\" for full help, or \"-h argid\" for topical help.\n";
 
-TEST(CmdDisplay, SyntaxOfTheDemoTable) {
-  std::vector<CmdOptionStruct> table = {
-      Positional(CMD_TYPE_LONG, "%ld", "count", 201, 1),
-      Switch('v', "verbose", 202),
-      Switch('o', "output", 203),
-      SwitchArgument('o', CMD_TYPE_STRING, "", "file name", 204),
-      Switch('a', "all", 205, 0, 1),
-      Switch('b', "brief", 206, 0, 1),
+// The documented demo table, then mandatory alternatives, a switch with two
+// arguments and a flag without a letter (shown nowhere).
+TEST(CmdDisplay, SyntaxShowsUsageAndItemLines) {
+  struct SyntaxCase {
+    std::vector<CmdOptionStruct> table;
+    const char *path;
+    std::string lines;
   };
-  const std::string expected = std::string() +
-                               "demo Arg1 [-v] [-o o1] [-a | -b] \n"
-                               "    Arg1 - count required argument (integer)\n"
-                               "    -v   - verbose optional switch\n"
-                               "    -o   - output optional switch\n"
-                               "     o1  -   file name optional switch argument (string)\n"
-                               "    -a   - all optional switch\n"
-                               "    -b   - brief optional switch\n" +
-                               kClosing;
-  EXPECT_EQ(Printed([&](std::FILE *stream) {
-              CmdDisplaySyntax(stream, table.data(), 6, "C:\\tools\\demo.exe");
-            }),
-            expected);
-}
-
-TEST(CmdDisplay, SyntaxOfMandatoryAlternativesAndSwitchArguments) {
-  std::vector<CmdOptionStruct> table = {
-      Switch('x', "ex", 201, 1, 1),
-      Switch('y', "why", 202, 1, 1),
-      Positional(CMD_TYPE_STRING, "", "src", 203, 1),
-      Positional(CMD_TYPE_LONG, "%ld", "n", 204),
-      Record(1, 0, CMD_TYPE_LONG, "", "hidden", 205),  // a flag without a letter: not shown
-      Switch('o', "out", 206),
-      SwitchArgument('o', CMD_TYPE_STRING, "", "first", 207, 1),
-      SwitchArgument('o', CMD_TYPE_CHARACTER, "%c", "second", 208),
+  const SyntaxCase cases[] = {
+      {{Positional(CMD_TYPE_LONG, "%ld", "count", 201, 1), Switch('v', "verbose", 202),
+        Switch('o', "output", 203), SwitchArgument('o', CMD_TYPE_STRING, "", "file name", 204),
+        Switch('a', "all", 205, 0, 1), Switch('b', "brief", 206, 0, 1)},
+       "C:\\tools\\demo.exe",
+       "demo Arg1 [-v] [-o o1] [-a | -b] \n"
+       "    Arg1 - count required argument (integer)\n"
+       "    -v   - verbose optional switch\n"
+       "    -o   - output optional switch\n"
+       "     o1  -   file name optional switch argument (string)\n"
+       "    -a   - all optional switch\n"
+       "    -b   - brief optional switch\n"},
+      {{Switch('x', "ex", 201, 1, 1), Switch('y', "why", 202, 1, 1),
+        Positional(CMD_TYPE_STRING, "", "src", 203, 1), Positional(CMD_TYPE_LONG, "%ld", "n", 204),
+        Record(1, 0, CMD_TYPE_LONG, "", "hidden", 205), Switch('o', "out", 206),
+        SwitchArgument('o', CMD_TYPE_STRING, "", "first", 207, 1),
+        SwitchArgument('o', CMD_TYPE_CHARACTER, "%c", "second", 208)},
+       "C:\\x.d\\prog.tool.exe",
+       "prog.tool -x | -y Arg1 [Arg2] [-o o1 o2] \n"
+       "    -x   - ex required switch\n"
+       "    -y   - why required switch\n"
+       "    Arg1 - src required argument (string)\n"
+       "    Arg2 - n optional argument (integer)\n"
+       "    -o   - out optional switch\n"
+       "     o1  -   first required switch argument (string)\n"
+       "     o2  -   second optional switch argument (single character)\n"},
   };
-  const std::string expected = std::string() +
-                               "prog.tool -x | -y Arg1 [Arg2] [-o o1 o2] \n"
-                               "    -x   - ex required switch\n"
-                               "    -y   - why required switch\n"
-                               "    Arg1 - src required argument (string)\n"
-                               "    Arg2 - n optional argument (integer)\n"
-                               "    -o   - out optional switch\n"
-                               "     o1  -   first required switch argument (string)\n"
-                               "     o2  -   second optional switch argument (single character)\n" +
-                               kClosing;
-  EXPECT_EQ(Printed([&](std::FILE *stream) {
-              CmdDisplaySyntax(stream, table.data(), 8, "C:\\x.d\\prog.tool.exe");
-            }),
-            expected);
+  for (const SyntaxCase &c : cases) {
+    EXPECT_EQ(Printed([&](std::FILE *stream) {
+                CmdDisplaySyntax(stream, c.table.data(), static_cast<uint32_t>(c.table.size()),
+                                 c.path);
+              }),
+              c.lines + kClosing);
+  }
   // An overlong program path is cut to a path name's 255 characters.
   const std::string path(1000, 'p');
   EXPECT_EQ(Printed([&](std::FILE *stream) { CmdDisplaySyntax(stream, nullptr, 0, path.c_str()); }),
@@ -588,30 +540,16 @@ void DumpToStandardError(const std::vector<CmdOptionStruct> &table) {
 TEST(CmdDisplayDeathTest, DumpShowsEveryFieldThenEndsWithStatusZero) {
   GTEST_FLAG_SET(death_test_style, "threadsafe");
   std::vector<CmdOptionStruct> table = {
-      Positional(CMD_TYPE_LONG, "%ld", "count", 205, 1, "3"),
       Record(1, 'v', CMD_TYPE_BOOLEAN, "%d", "verbose", 100, 0, "", 2),
-      SwitchArgument('o', CMD_TYPE_STRINGARRAY, "", "outputs", 207),
+      SwitchArgument('o', CMD_TYPE_STRINGARRAY, "", "outputs", 207, 1, "x"),
   };
-  table[0].assignedValue.longValue = -70000;
-  table[1].caseFlag = 1;
-  table[1].assignedValue.booleanValue = 1;
+  table[0].caseFlag = 1;
+  table[0].assignedValue.booleanValue = 1;
   char first[] = "a", second[] = "b";
   char *array[] = {first, second, nullptr};
-  table[2].assignedValue.stringArrayValue = array;
+  table[1].assignedValue.stringArrayValue = array;
   const std::string expected =
-      "\nCMDLINE STRUCTURE 1  CommandLine Argument\n"
-      "  Argument Name     count\n"
-      "  Mandatory Flag    REQ'D\n"
-      "  Argument Flag     ARG\n"
-      "  Switch ID          \n"
-      "  Case Flag         NOCASE\n"
-      "  Exclusive Group   0\n"
-      "  Help Key          HLP+5\n"
-      "  Type Code         LONG\n"
-      "  Conversion String \"%ld\"\n"
-      "  Default Value     3\n"
-      "  Assigned Value    -70000\n"
-      "\nCMDLINE STRUCTURE 2  Switch \n"
+      "\nCMDLINE STRUCTURE 1  Switch \n"
       "  Argument Name     verbose\n"
       "  Mandatory Flag    CMD'L\n"
       "  Argument Flag     FLAG\n"
@@ -623,9 +561,9 @@ TEST(CmdDisplayDeathTest, DumpShowsEveryFieldThenEndsWithStatusZero) {
       "  Conversion String \"%d\"\n"
       "  Default Value     \n"
       "  Assigned Value    1\n"
-      "\nCMDLINE STRUCTURE 3  Switch Argument\n"
+      "\nCMDLINE STRUCTURE 2  Switch Argument\n"
       "  Argument Name     outputs\n"
-      "  Mandatory Flag    CMD'L\n"
+      "  Mandatory Flag    REQ'D\n"
       "  Argument Flag     ARG\n"
       "  Switch ID         o\n"
       "  Case Flag         NOCASE\n"
@@ -633,7 +571,7 @@ TEST(CmdDisplayDeathTest, DumpShowsEveryFieldThenEndsWithStatusZero) {
       "  Help Key          HLP+7\n"
       "  Type Code         STRINGARRAY\n"
       "  Conversion String \"\"\n"
-      "  Default Value     \n"
+      "  Default Value     x\n"
       "  Assigned Value    a\n"
       "                    b\n";
   EXPECT_EXIT(DumpToStandardError(table), testing::ExitedWithCode(0),
@@ -642,30 +580,13 @@ TEST(CmdDisplayDeathTest, DumpShowsEveryFieldThenEndsWithStatusZero) {
               testing::Matcher<const std::string &>(std::string()));
 }
 
-TEST(CmdDisplayDeathTest, DumpShowsEachTypesValue) {
+// A positional record of a type the dump does not know.
+TEST(CmdDisplayDeathTest, DumpNamesAnUnknownType) {
   GTEST_FLAG_SET(death_test_style, "threadsafe");
-  char text[] = "text";
-  struct ValueCase {
-    uint32_t type;
-    CmdValue value;
-    const char *line;  // a regular expression for the end of the dump
-  };
-  ValueCase cases[] = {
-      {CMD_TYPE_SHORT, {.shortValue = -3}, "Value    -3\n$"},
-      {CMD_TYPE_USHORT, {.ushortValue = 65535}, "Value    65535\n$"},
-      {CMD_TYPE_ULONG, {.ulongValue = 4000000000u}, "Value    4000000000\n$"},
-      {CMD_TYPE_DOUBLE, {.doubleValue = 2.5}, "Value    2\\.500000\n$"},
-      {CMD_TYPE_STRING, {.stringValue = text}, "Value    text\n$"},
-      {CMD_TYPE_CHARACTER, {.characterValue = 'q'}, "Value    q\n$"},
-      {CMD_TYPE_STRINGARRAY, {.stringArrayValue = nullptr}, "Value    \n$"},
-      {CMD_TYPE_FLOAT, {.floatValue = 1.5f}, "Value    1\\.500000\n$"},
-      {12, {.ulongValue = 0}, "Type Code         UNKNOWN\n.*Value    Error! Unrecognized type\n$"},
-  };
-  for (const ValueCase &c : cases) {
-    std::vector<CmdOptionStruct> table = {Positional(c.type, "", "v", 201)};
-    std::memcpy(table[0].assignedValue.bytes, &c.value, sizeof c.value);
-    EXPECT_EXIT(DumpToStandardError(table), testing::ExitedWithCode(0), c.line) << c.type;
-  }
+  const std::vector<CmdOptionStruct> table = {Positional(12, "", "v", 201)};
+  EXPECT_EXIT(DumpToStandardError(table), testing::ExitedWithCode(0),
+              "^\nCMDLINE STRUCTURE 1  CommandLine Argument\n.*"
+              "Type Code         UNKNOWN\n.*Value    Error! Unrecognized type\n$");
 }
 
 }  // namespace
