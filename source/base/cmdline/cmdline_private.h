@@ -50,8 +50,8 @@ inline bool SameGroup(const CmdOptionStruct &record, const CmdOptionStruct &next
 std::uint32_t FindRecordById(const CmdOptionStruct *table, std::uint32_t count, const char *id);
 
 // Whether a record can be given a default and parsed without any write
-// beyond its assignedValue: known type, terminated texts and, for scanned
-// types, a format holding the one conversion the type allows.
+// beyond its assignedValue: known type, terminated texts and, where its
+// scan format is used, exactly one conversion of the kind its type allows.
 bool RecordIsSound(const CmdOptionStruct &record);
 
 // ---- Values (values.cpp) ----

@@ -26,7 +26,7 @@ struct Parse {
 };
 
 // "-h", "-h full" and "-h argid"; true when the line was such a request.
-bool AnswerHelpRequest(const Parse &parse) {
+bool AnswerHelpRequest(Parse &parse) {
   const Arguments &arguments = parse.arguments;
   if (arguments.count == 0 || std::strcmp(arguments.texts[0], "-h") != 0) return false;
   if (arguments.count == 1) {
