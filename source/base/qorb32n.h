@@ -891,6 +891,137 @@ QORB_API char *FilNormalizePath(char *destination, const char *source);
 /* Command line                                                             */
 /* ------------------------------------------------------------------------ */
 
+/* The value types of an option record (the command line's own numbering,
+ * independent of the configuration files' type codes). */
+#define CMD_TYPE_SHORT 0u       /* 16-bit signed, scanned */
+#define CMD_TYPE_USHORT 1u      /* 16-bit unsigned, scanned */
+#define CMD_TYPE_BOOLEAN 2u     /* 32-bit 0 or 1: TRUE, YES or ON (any case) give 1 */
+#define CMD_TYPE_LONG 3u        /* 32-bit signed, scanned */
+#define CMD_TYPE_ULONG 4u       /* 32-bit unsigned, scanned */
+#define CMD_TYPE_DOUBLE 5u      /* 64-bit floating point, scanned */
+#define CMD_TYPE_STRING 6u      /* pointer to the argument itself */
+#define CMD_TYPE_CHARACTER 7u   /* 8-bit character, scanned */
+#define CMD_TYPE_STRINGARRAY 8u /* tracked, null-terminated array of argument pointers */
+#define CMD_TYPE_FLOAT 9u       /* 32-bit floating point, scanned */
+
+/* Result codes of CmdParseCmdLine. Errors and topical help that concern one
+ * record return that record's helpKey instead (keys of 200 and above stay
+ * clear of these). */
+#define CMD_RC_OK 0u             /* parsed, values assigned */
+#define CMD_RC_SYNTAX 100u       /* "-h", an unknown "-h argid", or a general error */
+#define CMD_RC_FULL_HELP 101u    /* "-h full" */
+#define CMD_RC_NO_ARGUMENTS 102u /* only the program name; defaults assigned */
+#define CMD_RC_BAD_TABLE 110u    /* a faulty option table */
+
+/* The value of an option record, in the representation of its type. A
+ * switch's presence mark is the 32-bit word: 1 once the switch is given. */
+typedef union CmdValue {
+  int16_t shortValue;
+  uint16_t ushortValue;
+  uint32_t booleanValue;
+  int32_t longValue;
+  uint32_t ulongValue;
+  double doubleValue;
+  char *stringValue;
+  char characterValue;
+  char **stringArrayValue;
+  float floatValue;
+  unsigned char bytes[8];
+} CmdValue;
+
+/* One record of an option table: a positional argument (argumentFlag 0,
+ * switchId 0), a switch (argumentFlag set, switchId its letter) or an
+ * argument of the switch before it (argumentFlag 0, switchId the switch's
+ * letter). Byte-packed, 108 bytes. Table order: the mandatory items first,
+ * in command-line order; then the optional positional arguments; then the
+ * switches, each followed by its own arguments. Records of one
+ * exclusiveGroup stand next to each other.
+ *
+ * conversionString is the sscanf format that turns a default, or an
+ * argument given for a positional or switch argument record, into the
+ * value. Where it is used it must hold exactly one conversion, the one its
+ * type allows, so that nothing is stored beyond assignedValue: SHORT and
+ * USHORT "%hd" (or h with i, o, u, x, X); BOOLEAN, LONG and ULONG d, i, o,
+ * u, x or X without a length or with l (on a 64-bit host l stores 8 bytes,
+ * the value in the low word); DOUBLE "%lf" (or l with e, g, E, F, G); FLOAT
+ * the same without the l; CHARACTER "%c" (a width of 1 at most). A field
+ * width and ordinary text around the conversion are allowed; '*', %n, %s,
+ * %[, %p, any other length and a second conversion are not. BOOLEAN
+ * arguments are compared, not scanned, and STRING and STRINGARRAY records
+ * are never scanned. A table breaking this rule, with a type code above 9,
+ * with a default or format text lacking its NUL inside the field, or with a
+ * default that does not convert, is faulty (110).
+ *
+ * assignedValue is unaligned inside the packed record: read its members
+ * directly, or copy the field, rather than keep a pointer to it. */
+#pragma pack(push, 1)
+typedef struct CmdOptionStruct {
+  uint32_t mandatoryFlag;   /* non-zero: the item must be given */
+  uint32_t argumentFlag;    /* non-zero: the record is a switch */
+  char switchId;            /* the switch letter; 0 for a positional argument */
+  uint32_t caseFlag;        /* shown by the dump only; letters always compare exactly */
+  uint32_t exclusiveGroup;  /* 0, or the number of a group of alternatives */
+  uint32_t helpKey;         /* topical help and error code of the item */
+  uint32_t typeCode;        /* CMD_TYPE_* */
+  char conversionString[5]; /* sscanf format of the value, see above */
+  char argumentName[30];    /* short description for the help display */
+  char defaultValue[40];    /* default as text; empty for none */
+  CmdValue assignedValue;   /* written by CmdParseCmdLine */
+} CmdOptionStruct;
+#pragma pack(pop)
+
+/* The parser's answer: a tracked block of 84 bytes, freed by the caller with
+ * MemFreeMem_. message is empty unless the code reports an error; a message
+ * quoting a long argument is cut to 79 characters. */
+typedef struct CmdParseResult {
+  uint32_t code;
+  char message[80];
+} CmdParseResult;
+
+/* One page text of the full help; a table of them ends with helpKey 0. The
+ * texts carry their own line ends. */
+typedef struct CmdHelpEntry {
+  uint32_t helpKey;
+  const char *text;
+} CmdHelpEntry;
+
+#if defined(__GNUC__)
+#define QORB_NORETURN __attribute__((noreturn))
+#else
+#define QORB_NORETURN
+#endif
+
+/* Parses argv[1] to argv[argc - 1] against the table of count records. "-h"
+ * answers 100, "-h full" 101 and "-h argid" the helpKey of the record whose
+ * id ("arg1", "-v", "o1", any case) matches, else 100; nothing is assigned
+ * then. Otherwise every value is set from its default, then from the command
+ * line: mandatory items first, then positional arguments and switches in any
+ * mix. A faulty table (or a NULL one with records) answers 110; a line with
+ * only the program name 102.
+ * STRING values and string arrays point into argv, which must outlive them;
+ * a string array is a tracked block the caller frees with MemFreeMem_ (also
+ * before parsing into the same table again). Returns a new result block, or
+ * NULL when it cannot be allocated. */
+QORB_API CmdParseResult *CmdParseCmdLine(int argc, char *argv[], CmdOptionStruct *table,
+                                         uint32_t count);
+
+/* Prints the usage line of the program (the name of programPath without
+ * directory and extension, then every item, optional ones in brackets and
+ * alternatives joined by " | "), one line per argument and switch, and how
+ * to ask for help. */
+QORB_API void CmdDisplaySyntax(FILE *stream, const CmdOptionStruct *table, uint32_t count,
+                               const char *programPath);
+
+/* Prints the help texts page by page: before a text that would fill the page
+ * (linesPerPage minus one lines), a prompt and a wait for one key read from
+ * standard input (a 0 byte is followed by a second read). */
+QORB_API void CmdDisplayFullHelp(FILE *stream, const CmdHelpEntry *help, uint32_t linesPerPage);
+
+/* Prints every record field by field, waits for a key after each, then ends
+ * the process with exit status 0. */
+QORB_API QORB_NORETURN void CmdDisplayOptionStruct(FILE *stream, const CmdOptionStruct *table,
+                                                   uint32_t count);
+
 /* ------------------------------------------------------------------------ */
 /* Configuration files                                                      */
 /* ------------------------------------------------------------------------ */
