@@ -19,6 +19,7 @@ ensure_build_tools() {
   local need=()
   command -v cmake >/dev/null || need+=(cmake)
   command -v g++ >/dev/null || need+=(g++)
+  if [ "${1:-}" = tests ] && ! command -v pkg-config >/dev/null; then need+=(pkg-config); fi
   if [ "${1:-}" = tests ] && [ ! -f /usr/src/googletest/CMakeLists.txt ]; then need+=(googletest); fi
   [ "${#need[@]}" -eq 0 ] && return 0
   echo "installing ${need[*]}"

@@ -56,6 +56,14 @@ for config in "${configs[@]}"; do
   fi
   report_skips "${config}" "${log}"
   rm -f "${log}"
+  if [ "${config}" = native ]; then
+    # The installed package, used the two ways a program would use it.
+    output=$(scripts/test-consumer.sh build/native 2>&1)
+    echo "${output}"
+    consumer=$(echo "${output}" | tail -n 1)
+    passed=$((passed + $(echo "${consumer}" | sed -E 's/.*: ([0-9]+) passed.*/\1/')))
+    failed=$((failed + $(echo "${consumer}" | sed -E 's/.*, ([0-9]+) failed.*/\1/')))
+  fi
 done
 
 echo "total: ${passed} passed, ${failed} failed"
