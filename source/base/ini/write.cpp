@@ -95,7 +95,7 @@ class RecordWriter final : public FieldVisitor {
     prefix.Append(' ').Append(NameOf(field)).Append(Suffix(field, index).c_str());
     BoundedText header("[");
     header.Append(prefix.c_str()).Append(" ]");
-    if (!header.fits()) return;
+    if (!prefix.fits() || !header.fits()) return;
     std::fputc('\n', stream_);
     WriteLine(stream_, header);
     RecordWriter writer(stream_, prefix, std::nullopt);
