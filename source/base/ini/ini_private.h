@@ -37,6 +37,12 @@ bool ElementFromText(unsigned char *address, const char *text, const Fdsc &field
 std::optional<std::uint32_t> ElementNumber(const Fdsc &field, std::uint32_t index,
                                            std::optional<std::uint32_t> listIndex);
 
+// What reading and writing answer at a field's start: FDSC_SKIP passes over
+// it.
+inline Flow UnlessSkipped(const Fdsc &field) {
+  return (field.flags & FDSC_SKIP) != 0 ? Flow::kEndField : Flow::kNext;
+}
+
 // The field's name; a NULL name counts as empty.
 inline const char *NameOf(const Fdsc &field) {
   return field.name != nullptr ? field.name : "";

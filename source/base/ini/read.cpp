@@ -14,7 +14,7 @@ namespace {
 
 // Reads the fields of one structure (or the top level) of the file: keys
 // from the run at `start`, sections below `path`.
-class RecordReader final : public FieldVisitor {
+class RecordReader final : public RecordVisitor {
  public:
   RecordReader(const ReadHandle &handle, const BoundedText &path, std::uint32_t start,
                std::optional<std::uint32_t> listIndex)
@@ -25,28 +25,7 @@ class RecordReader final : public FieldVisitor {
 
   Flow BeginField(const Fdsc &field) override {
     status_ = 0;
-    return (field.flags & FDSC_SKIP) != 0 ? Flow::kEndField : Flow::kNext;
-  }
-
-  Flow Element(const Fdsc &field, std::uint32_t index, unsigned char *address) override {
-    if (IsPlainType(field.type)) return ReadPlain(field, index, address);
-    const Sdsc *structure = StructureOf(field);
-    switch (field.type) {
-      case FDSC_STRUCT:
-        if (structure == nullptr) return Flow::kEndField;
-        return ReadStructureElement(field, *structure, index, address);
-      case FDSC_STRUCTPTR:
-        if (structure != nullptr) ReadStructurePointer(field, *structure, address);
-        return Flow::kEndField;
-      case FDSC_STRUCTLIST:
-        if (structure != nullptr) ReadStructureList(field, *structure, address);
-        return Flow::kEndField;
-      case FDSC_LIST:
-        ReadList(field, address);
-        return Flow::kEndField;
-      default:
-        return Flow::kEndField;
-    }
+    return UnlessSkipped(field);
   }
 
  private:
@@ -60,7 +39,7 @@ class RecordReader final : public FieldVisitor {
     return name;
   }
 
-  Flow ReadPlain(const Fdsc &field, std::uint32_t index, unsigned char *address) {
+  Flow Plain(const Fdsc &field, std::uint32_t index, unsigned char *address) override {
     const BoundedText key = NameOfElement(BoundedText(), field, index);
     const char *value =
         key.fits() ? handle_.index.FindKey(handle_.file, start_, key.c_str()) : nullptr;
@@ -88,8 +67,8 @@ class RecordReader final : public FieldVisitor {
     return true;
   }
 
-  Flow ReadStructureElement(const Fdsc &field, const Sdsc &structure, std::uint32_t index,
-                            unsigned char *address) {
+  Flow Structure(const Fdsc &field, const Sdsc &structure, std::uint32_t index,
+                 unsigned char *address) override {
     if (ReadStructure(field, structure, index, address)) return Flow::kNext;
     status_ = 1;
     return Flow::kEndField;
@@ -97,17 +76,19 @@ class RecordReader final : public FieldVisitor {
 
   // A structure the field points to, allocated when the field holds NULL;
   // an absent section frees it, whoever allocated it, and leaves NULL.
-  void ReadStructurePointer(const Fdsc &field, const Sdsc &structure, unsigned char *address) {
+  Flow StructurePointer(const Fdsc &field, const Sdsc &structure, std::uint32_t /*index*/,
+                        unsigned char *address) override {
     void *block = LoadPointer(address);
     if (block == nullptr) {
       block = MemAllocMem_(structure.size, __LINE__, kSourcePath);
-      if (block == nullptr) return;
+      if (block == nullptr) return Flow::kEndField;
       StorePointer(address, block);
     }
     if (!ReadStructure(field, structure, 0, static_cast<unsigned char *>(block))) {
       MemFreeMem_(block);
       StorePointer(address, nullptr);
     }
+    return Flow::kEndField;
   }
 
   // Appends data to the field's list, making the list for the first
@@ -122,17 +103,19 @@ class RecordReader final : public FieldVisitor {
   }
 
   // Structures 1, 2, ... for as long as their sections follow each other.
-  void ReadStructureList(const Fdsc &field, const Sdsc &structure, unsigned char *address) {
+  Flow StructureList(const Fdsc &field, const Sdsc &structure, std::uint32_t /*index*/,
+                     unsigned char *address) override {
     LstList *list = nullptr;
     for (std::uint32_t index = 0; index < INI_MAX_ENTRIES; ++index) {
       void *block = MemAllocMem_(structure.size, __LINE__, kSourcePath);
-      if (block == nullptr) return;
+      if (block == nullptr) break;
       if (!ReadStructure(field, structure, index, static_cast<unsigned char *>(block)) ||
           !AppendToList(list, address, block)) {
         MemFreeMem_(block);
-        return;
+        break;
       }
     }
+    return Flow::kEndField;
   }
 
   // An element descriptor the list can be read with: a plain type that is
@@ -144,20 +127,24 @@ class RecordReader final : public FieldVisitor {
 
   // Elements 1, 2, ... for as long as their keys follow each other. String
   // elements are read into a pointer of their own and listed as such.
-  void ReadList(const Fdsc &field, unsigned char *address) {
-    const Fdsc *element = ElementOf(field);
-    if (element == nullptr || !IsListElement(*element)) return;
-    const bool strings = element->type == FDSC_STRINGPTR;
+  Flow List(const Fdsc & /*field*/, const Fdsc &element, std::uint32_t /*index*/,
+            unsigned char *address) override {
+    if (IsListElement(element)) ReadElements(element, address);
+    return Flow::kEndField;
+  }
+
+  void ReadElements(const Fdsc &element, unsigned char *address) {
+    const bool strings = element.type == FDSC_STRINGPTR;
     LstList *list = nullptr;
     for (std::uint32_t index = 0; index < INI_MAX_ENTRIES; ++index) {
       void *string = nullptr;
       void *block = strings ? nullptr
-                            : MemAllocMem_(static_cast<std::uint32_t>(FieldExtent(*element)),
+                            : MemAllocMem_(static_cast<std::uint32_t>(FieldExtent(element)),
                                            __LINE__, kSourcePath);
       if (!strings && block == nullptr) return;
       RecordReader reader(handle_, path_, start_, index);
       void *cursor = strings ? static_cast<void *>(&string) : block;
-      WalkField(&cursor, *element, reader);
+      WalkField(&cursor, element, reader);
       void *data = strings ? string : block;
       if (reader.status() != 0 || !AppendToList(list, address, data)) {
         if (block != nullptr) MemFreeMem_(block);

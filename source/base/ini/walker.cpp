@@ -1,9 +1,7 @@
 // walker.cpp - the record-cursor walk over a field and over a structure.
 //
-// Relies on: the extent rule of descriptors.cpp. Addresses are computed as
-// numbers, so a walk that only counts (a NULL record) never forms an
-// invalid pointer; only visitors read or write the record.
-#include <cstdint>
+// Relies on: the extent rule of descriptors.cpp. Only visitors read or
+// write the record; a walk over a NULL record hands NULL addresses to them.
 
 #include "ini/walker.h"
 
@@ -25,8 +23,9 @@ unsigned char *At(void **cursor) {
   return static_cast<unsigned char *>(*cursor);
 }
 
+// A walk over a NULL record (one that only counts) stays NULL throughout.
 unsigned char *Advance(unsigned char *address, std::size_t bytes) {
-  return reinterpret_cast<unsigned char *>(reinterpret_cast<std::uintptr_t>(address) + bytes);
+  return address != nullptr ? address + bytes : nullptr;
 }
 
 bool Selected(const Fdsc &field, Fields which) {
@@ -52,6 +51,23 @@ std::size_t StructureExtent(const Sdsc &structure) {
 
 Flow FieldVisitor::BeginField(const Fdsc & /*field*/) {
   return Flow::kNext;
+}
+
+Flow RecordVisitor::Element(const Fdsc &field, std::uint32_t index, unsigned char *address) {
+  if (IsPlainType(field.type)) return Plain(field, index, address);
+  const Sdsc *structure = StructureOf(field);
+  const Fdsc *element = ElementOf(field);
+  if (field.type == FDSC_STRUCT && structure != nullptr) {
+    return Structure(field, *structure, index, address);
+  }
+  if (field.type == FDSC_STRUCTPTR && structure != nullptr) {
+    return StructurePointer(field, *structure, index, address);
+  }
+  if (field.type == FDSC_STRUCTLIST && structure != nullptr) {
+    return StructureList(field, *structure, index, address);
+  }
+  if (element != nullptr) return List(field, *element, index, address);
+  return Other(field, index, address);
 }
 
 bool WalkField(void **cursor, const Fdsc &field, FieldVisitor &visitor) {

@@ -19,48 +19,19 @@ namespace qorb::ini {
 namespace {
 
 void WriteLine(std::FILE *stream, const BoundedText &line) {
-  std::fputs(line.c_str(), stream);
-  std::fputc('\n', stream);
+  static_cast<void>(std::fputs(line.c_str(), stream));
+  static_cast<void>(std::fputc('\n', stream));
 }
 
 // Writes the fields of one structure (or the top level): keys under the
 // current section, nested structures in sections whose headers start with
 // `prefix`.
-class RecordWriter final : public FieldVisitor {
+class RecordWriter final : public RecordVisitor {
  public:
   RecordWriter(std::FILE *stream, const BoundedText &prefix, std::optional<std::uint32_t> listIndex)
       : stream_(stream), prefix_(prefix), listIndex_(listIndex) {}
 
-  Flow BeginField(const Fdsc &field) override {
-    return (field.flags & FDSC_SKIP) != 0 ? Flow::kEndField : Flow::kNext;
-  }
-
-  Flow Element(const Fdsc &field, std::uint32_t index, unsigned char *address) override {
-    if (IsPlainType(field.type)) {
-      WriteKeyLine(field, index, address);
-      return Flow::kNext;
-    }
-    const Sdsc *structure = StructureOf(field);
-    switch (field.type) {
-      case FDSC_STRUCT:
-        if (structure == nullptr) return Flow::kEndField;
-        WriteStructure(field, *structure, index, address);
-        return Flow::kNext;
-      case FDSC_STRUCTPTR:
-        if (structure != nullptr) {
-          WriteStructure(field, *structure, 0, static_cast<unsigned char *>(LoadPointer(address)));
-        }
-        return Flow::kEndField;
-      case FDSC_STRUCTLIST:
-        if (structure != nullptr) WriteStructureList(field, *structure, address);
-        return Flow::kEndField;
-      case FDSC_LIST:
-        WriteList(field, address);
-        return Flow::kEndField;
-      default:
-        return Flow::kEndField;
-    }
-  }
+  Flow BeginField(const Fdsc &field) override { return UnlessSkipped(field); }
 
  private:
   // " " and the element number, or nothing.
@@ -73,17 +44,18 @@ class RecordWriter final : public FieldVisitor {
 
   // "  name suffix = value", the value in quotes for the character types and
   // string pointers.
-  void WriteKeyLine(const Fdsc &field, std::uint32_t index, const unsigned char *address) {
+  Flow Plain(const Fdsc &field, std::uint32_t index, unsigned char *address) override {
     TextBuffer value;
-    if (!ElementToText(address, field, value)) return;
+    if (!ElementToText(address, field, value)) return Flow::kEndField;
     const bool quoted = IsCharacterType(field.type) || field.type == FDSC_STRINGPTR;
     const std::string_view quote = quoted ? "\"" : "";
     BoundedText line("  ");
     line.Append(NameOf(field)).Append(Suffix(field, index).c_str()).Append(" = ").Append(quote);
-    if (!line.fits() || line.size() + quote.size() > INI_MAX_TEXT) return;
-    line.AppendCut(std::string_view(value).substr(0, INI_MAX_TEXT - line.size() - quote.size()));
-    line.Append(quote);
-    WriteLine(stream_, line);
+    if (line.fits() && line.size() + quote.size() <= INI_MAX_TEXT) {
+      line.AppendCut(std::string_view(value).substr(0, INI_MAX_TEXT - line.size() - quote.size()));
+      WriteLine(stream_, line.Append(quote));
+    }
+    return Flow::kNext;
   }
 
   // The section header "[ prefix name suffix ]" after an empty line, then
@@ -96,37 +68,52 @@ class RecordWriter final : public FieldVisitor {
     BoundedText header("[");
     header.Append(prefix.c_str()).Append(" ]");
     if (!prefix.fits() || !header.fits()) return;
-    std::fputc('\n', stream_);
+    static_cast<void>(std::fputc('\n', stream_));
     WriteLine(stream_, header);
     RecordWriter writer(stream_, prefix, std::nullopt);
     void *cursor = address;
     WalkStructureInTwoPasses(&cursor, structure, writer);
   }
 
-  void WriteStructureList(const Fdsc &field, const Sdsc &structure, const unsigned char *address) {
+  Flow Structure(const Fdsc &field, const Sdsc &structure, std::uint32_t index,
+                 unsigned char *address) override {
+    WriteStructure(field, structure, index, address);
+    return Flow::kNext;
+  }
+
+  Flow StructurePointer(const Fdsc &field, const Sdsc &structure, std::uint32_t /*index*/,
+                        unsigned char *address) override {
+    WriteStructure(field, structure, 0, static_cast<unsigned char *>(LoadPointer(address)));
+    return Flow::kEndField;
+  }
+
+  Flow StructureList(const Fdsc &field, const Sdsc &structure, std::uint32_t /*index*/,
+                     unsigned char *address) override {
     const auto *list = static_cast<const LstList *>(LoadPointer(address));
     std::uint32_t index = 0;
     for (const LstItem *item = list != nullptr ? list->first : nullptr; item != nullptr;
          item = item->next, ++index) {
       WriteStructure(field, structure, index, static_cast<unsigned char *>(item->data));
     }
+    return Flow::kEndField;
   }
 
   // Each item's element under this section, numbered by its position. A
   // string element's item holds the string pointer itself.
-  void WriteList(const Fdsc &field, const unsigned char *address) {
-    const Fdsc *element = ElementOf(field);
+  Flow List(const Fdsc & /*field*/, const Fdsc &element, std::uint32_t /*index*/,
+            unsigned char *address) override {
     const auto *list = static_cast<const LstList *>(LoadPointer(address));
-    if (element == nullptr || !IsPlainType(element->type) || list == nullptr) return;
-    const bool strings = element->type == FDSC_STRINGPTR;
+    if (!IsPlainType(element.type) || list == nullptr) return Flow::kEndField;
+    const bool strings = element.type == FDSC_STRINGPTR;
     std::uint32_t index = 0;
     for (const LstItem *item = list->first; item != nullptr; item = item->next, ++index) {
       void *string = item->data;
       void *cursor = strings ? static_cast<void *>(&string) : item->data;
       if (cursor == nullptr) continue;
       RecordWriter writer(stream_, prefix_, index);
-      WalkField(&cursor, *element, writer);
+      WalkField(&cursor, element, writer);
     }
+    return Flow::kEndField;
   }
 
   std::FILE *stream_;
