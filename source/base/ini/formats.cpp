@@ -18,8 +18,8 @@ namespace {
 
 // A format held as the conversions hold it: 79 characters at most.
 constexpr std::size_t kHeldFormatCapacity = 80;
-// Room for a held format whose length modifier grows by two characters.
-constexpr std::size_t kRewrittenCapacity = kHeldFormatCapacity + 4;
+// Room for a held format whose length modifier grows to two characters.
+constexpr std::size_t kRewrittenCapacity = kHeldFormatCapacity + 2;
 
 enum class Kind { kInteger, kReal, kText };
 
@@ -100,21 +100,20 @@ class AppliedFormat {
   // Takes the descriptor's own format when it is usable for the kind,
   // else `fallback`.
   AppliedFormat(const Fdsc &field, const char *fallback, Kind kind, bool scanning) {
-    if (field.format != nullptr) {
-      char held[kHeldFormatCapacity];
-      CopyCut(held, field.format);
-      if (Accept(held, kind, scanning)) return;
-    }
+    if (field.format != nullptr && Accept(field.format, kind, scanning)) return;
     Accept(fallback, kind, scanning);
   }
 
   // The format with the conversion's length modifier replaced.
   const char *With(std::string_view modifier) {
     const std::string_view base(text_);
-    BoundedFormat(rewritten_, sizeof rewritten_, "%.*s%.*s%s",
-                  static_cast<int>(conversion_.modifierBegin), base.data(),
-                  static_cast<int>(modifier.size()), modifier.data(),
-                  base.data() + conversion_.modifierEnd);
+    const std::string_view rest = base.substr(conversion_.modifierEnd);
+    char *out = rewritten_;
+    for (std::string_view piece : {base.substr(0, conversion_.modifierBegin), modifier, rest}) {
+      std::memcpy(out, piece.data(), piece.size());
+      out += piece.size();
+    }
+    *out = '\0';
     return rewritten_;
   }
 
@@ -125,20 +124,18 @@ class AppliedFormat {
   char character() const { return conversion_.character; }
 
  private:
-  static void CopyCut(char (&held)[kHeldFormatCapacity], const char *format) {
-    const std::size_t length = strnlen(format, kHeldFormatCapacity - 1);
-    std::memcpy(held, format, length);
-    held[length] = '\0';
-  }
-
+  // Holds the format, cut to 79 characters, when it is usable for the kind.
   bool Accept(const char *format, Kind kind, bool scanning) {
+    const std::size_t length = strnlen(format, kHeldFormatCapacity - 1);
+    std::memcpy(text_, format, length);
+    text_[length] = '\0';
     Conversion conversion;
-    if (!FindSoleConversion(format, scanning, conversion) ||
-        !ConversionOfKind(conversion.character, kind, scanning)) {
+    if (!FindSoleConversion(text_, scanning, conversion) ||
+        !ConversionOfKind(conversion.character, kind, scanning) ||
+        (kind == Kind::kText && conversion.modifierBegin != conversion.modifierEnd)) {
+      text_[0] = '\0';
       return false;
     }
-    if (kind == Kind::kText && conversion.modifierBegin != conversion.modifierEnd) return false;
-    BoundedFormat(text_, sizeof text_, "%s", format);
     conversion_ = conversion;
     return true;
   }

@@ -4,7 +4,7 @@
 // Relies on: the type codes of walker.h. Reader and writer take their
 // numbering from here, so the names one writes are the names the other
 // looks up.
-#include <cstdio>
+#include <charconv>
 #include <cstring>
 
 #include "ini/ini_private.h"
@@ -44,8 +44,8 @@ void BoundedText::CopyTo(TextBuffer &out) const {
 
 BoundedText &BoundedText::AppendNumber(std::uint32_t number) {
   char digits[16];
-  const int length = std::snprintf(digits, sizeof digits, "%u", number);
-  return Append(std::string_view(digits, static_cast<std::size_t>(length)));
+  const std::to_chars_result end = std::to_chars(digits, digits + sizeof digits, number);
+  return Append(std::string_view(digits, static_cast<std::size_t>(end.ptr - digits)));
 }
 
 }  // namespace qorb::ini
