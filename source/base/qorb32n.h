@@ -1030,7 +1030,9 @@ typedef struct IniFile {
  * value" (a key of one or two words; a value that is the rest of the line,
  * or quoted texts joined, also over lines). NULL when the file cannot be
  * read or is empty, breaks that syntax, needs more than 5100 entries, or
- * memory is short; nothing is left allocated then.
+ * memory is short; nothing is left allocated then. Each key holds two
+ * tracked blocks: files of more than about 4990 keys need a block limit
+ * above the default (MemSetLimits).
  * Any other mode: creates or empties the file, writes "[ <file name> ]"
  * and returns the handle for IniWrite; NULL when it cannot be created. */
 QORB_API IniFile *IniOpen(const char *path, uint32_t mode);
@@ -1048,7 +1050,9 @@ QORB_API uint32_t IniRead(IniFile *file, void *record, const Fdsc *descriptor);
 
 /* Appends the field the descriptor describes, read from the record, to a
  * file opened for writing: keys first, then each nested structure in its
- * section "[ Cfg Line 1 ]". A line that would exceed 127 characters loses
+ * section "[ Cfg Line 1 ]". Element lists (FDSC_LIST) are written with the
+ * nested fields but as keys of the section being written, so a list placed
+ * after a nested structure lands in that structure's last section. A line that would exceed 127 characters loses
  * the end of its value; a key or section header too long even so is left
  * out (with what lies below it). NULL string pointers are written as "".
  * Returns 0. */
