@@ -1052,10 +1052,10 @@ QORB_API uint32_t IniRead(IniFile *file, void *record, const Fdsc *descriptor);
  * file opened for writing: keys first, then each nested structure in its
  * section "[ Cfg Line 1 ]". Element lists (FDSC_LIST) are written with the
  * nested fields but as keys of the section being written, so a list placed
- * after a nested structure lands in that structure's last section. A line that would exceed 127 characters loses
- * the end of its value; a key or section header too long even so is left
- * out (with what lies below it). NULL string pointers are written as "".
- * Returns 0. */
+ * after a nested structure lands in that structure's last section. A line
+ * that would exceed 127 characters loses the end of its value; a key or
+ * section header too long even so is left out (with what lies below it).
+ * NULL string pointers are written as "". Returns 0. */
 QORB_API uint32_t IniWrite(IniFile *file, const void *record, const Fdsc *descriptor);
 
 /* Closes the output file of a writing handle, frees every entry and the
