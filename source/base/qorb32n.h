@@ -1026,6 +1026,173 @@ QORB_API QORB_NORETURN void CmdDisplayOptionStruct(FILE *stream, const CmdOption
 /* Configuration files                                                      */
 /* ------------------------------------------------------------------------ */
 
+/* Field descriptors. An Fdsc tells how one field of a caller's record is
+ * stored; an Sdsc lists the fields of a structure, which lie one right after
+ * the other without gaps (a byte-packed record). The library only reads
+ * descriptors. Pointer-type fields (FDSC_STRINGPTR, FDSC_STRUCTLIST,
+ * FDSC_LIST, FDSC_STRUCTPTR) take the host's pointer size in a record. */
+
+/* Type codes of Fdsc.type. */
+#define FDSC_SHORTBOOL 0u     /* 16-bit, 1 is true */
+#define FDSC_BOOL 1u          /* 32-bit, 1 is true */
+#define FDSC_BYTE 2u          /* 8-bit unsigned */
+#define FDSC_SHORT 3u         /* 16-bit signed */
+#define FDSC_USHORT 4u        /* 16-bit unsigned */
+#define FDSC_LONG 5u          /* 32-bit signed */
+#define FDSC_ULONG 6u         /* 32-bit unsigned */
+#define FDSC_FLOAT 7u         /* IEEE single */
+#define FDSC_DOUBLE 8u        /* IEEE double */
+#define FDSC_STRING 9u        /* char array of count bytes, NUL-terminated */
+#define FDSC_STRINGPTR 10u    /* pointer to a tracked string */
+#define FDSC_SHORTENUM 11u    /* 16-bit value named through an Edsc */
+#define FDSC_ENUM 12u         /* 32-bit value named through an Edsc */
+#define FDSC_REALTIME 13u     /* RealTime */
+#define FDSC_FIXEDSTRING 14u  /* count blank-padded characters, no NUL */
+#define FDSC_DOTTEDSTRING 15u /* count characters in parts as wide as the Sdsc's counts */
+#define FDSC_VERBOSITY 16u    /* 32-bit severity and area mask */
+#define FDSC_DURATION 17u     /* 32-bit number of seconds */
+#define FDSC_STRUCT 25u       /* count structures of the Sdsc, in the record */
+#define FDSC_STRUCTLIST 26u   /* pointer to an LstList of allocated structures */
+#define FDSC_LIST 27u         /* pointer to an LstList of allocated elements of the Fdsc */
+#define FDSC_STRUCTPTR 28u    /* pointer to an allocated structure, NULL when absent */
+#define FDSC_TYPE_COUNT 29u   /* entries in the type table */
+
+/* Flags of Fdsc.flags; other bits are carried, never interpreted. */
+#define FDSC_SKIP 0x4u    /* IniRead and IniWrite pass over the field */
+#define FDSC_NOPACK 0x10u /* packing passes over a pointer-type field */
+
+#define SDSC_MAX_FIELDS 60u
+#define EDSC_MAX_NAMES 16u
+
+/* One field: 28 bytes on a 32-bit build. */
+typedef struct Fdsc {
+  uint32_t userWord;  /* the application's; never interpreted */
+  const char *name;   /* key of a plain field, section name of a structure */
+  uint32_t flags;     /* FDSC_SKIP, FDSC_NOPACK */
+  uint32_t type;      /* FDSC_* type code, 0 to 28 */
+  uint32_t count;     /* elements, or bytes for the character types 9, 14, 15 */
+  const char *format; /* print and scan format replacing the type's, or NULL */
+  const void *sub;    /* Sdsc (types 15, 25, 26, 28), Edsc (11, 12), element Fdsc (27) */
+} Fdsc;
+
+/* A structure: 1696 bytes on a 32-bit build. */
+typedef struct Sdsc {
+  uint32_t fieldCount; /* slots in use, 0 to 60 */
+  uint32_t userWord;   /* the application's */
+  uint32_t size;       /* bytes of one structure: the sum of its fields' extents */
+  uint32_t reserved;   /* the application's */
+  Fdsc fields[SDSC_MAX_FIELDS];
+} Sdsc;
+
+/* The names of an enumeration (types 11 and 12): 132 bytes on a 32-bit
+ * build. Slot i names values[i]; a 16-bit field uses the low 16 bits. */
+typedef struct Edsc {
+  uint32_t count; /* names in use, 0 to 16 */
+  const char *names[EDSC_MAX_NAMES];
+  uint32_t values[EDSC_MAX_NAMES];
+} Edsc;
+
+/* One entry of the type table: the default format and the element size. */
+typedef struct IniTypeDefault {
+  const char *format;
+  uint32_t size;
+} IniTypeDefault;
+
+/* The 29 entries of the type table, indexed by type code: default formats
+ * ("%hd", "%lu", "%s", ...) and element sizes (0 for 18 to 25; the host's
+ * pointer size for the pointer types). Never changes. */
+QORB_API const IniTypeDefault *IniGetTypeDefaults(void);
+
+/* Stores in *size the bytes a packed copy of the descriptor and everything
+ * below it takes (names and formats with their NULs, Sdsc and Edsc records,
+ * their texts, each sub-record raised to a multiple of 4); returns 0.
+ * Descriptors nested beyond 100 levels are not counted. */
+QORB_API uint32_t IniSizeofFdsc(const Fdsc *descriptor, uint32_t *size);
+
+/* Value conversions of one element of a plain type (0 to 17). cursor is the
+ * address of a variable holding the element's address; it is not moved.
+ * Formats are the descriptor's own (cut to 79 characters) or the type's;
+ * an own format must hold exactly one conversion of the field's kind (a
+ * number, a real or a text; no '*', 'n' or 'p'), else the type's is used. */
+
+/* Writes the element's text into out, cut to 127 characters, so 128 bytes
+ * always suffice: numbers through the format, "TRUE"/"FALSE", enumeration
+ * names ("Unknown" for a value without one), the standard time form,
+ * verbosity words joined by '|' ("Error|Area1"), durations ("1d1h1m1s"),
+ * fixed strings through "%<count>.<count>s", dotted strings as "NAME.EXT".
+ * 1, or 0 for a type above 17 or a NULL argument (out untouched). */
+QORB_API uint32_t IniConvertToString(void **cursor, char *out, const Fdsc *descriptor);
+
+/* Sets the element from text: booleans are true for text beginning with
+ * "TRUE" or equal to "YES" (any case); numbers scan through the format and
+ * a text that does not scan leaves them; enumerations by name (case
+ * ignored, 0 for none); a string array keeps its last byte; a string
+ * pointer gets a new tracked copy (the old one is not freed). *changed
+ * (may be NULL) tells whether the stored value differs from the old one.
+ * 1, or 0 for a type above 17 or a NULL argument (element untouched). */
+QORB_API uint32_t IniConvertFromString(void **cursor, const char *text, const Fdsc *descriptor,
+                                       uint32_t *changed);
+
+/* One entry of an open configuration file: 12 bytes on a 32-bit build. */
+typedef struct IniEntry {
+  uint32_t isSection; /* 1 for a section header, 0 for a key */
+  char *name;         /* tracked copy of the section name or key */
+  char *value;        /* tracked copy of a key's value, NULL for a section */
+} IniEntry;
+
+#define INI_MAX_ENTRIES 5100u
+/* Section names, keys, values and written lines have at most this many
+ * characters; longer ones are cut. */
+#define INI_MAX_TEXT 127u
+/* Modes of IniOpen: 1 reads; any other value writes. */
+#define INI_MODE_READ 1u
+#define INI_MODE_WRITE 2u
+
+/* The handle of an open configuration file (a tracked block). */
+typedef struct IniFile {
+  FILE *stream;        /* the output file when writing; NULL when reading */
+  uint32_t entryCount; /* entries in use */
+  IniEntry entries[INI_MAX_ENTRIES];
+} IniFile;
+
+/* Mode 1: parses the whole file (NULL: the standard input, closed after)
+ * into entries and closes it. The file starts with "[ name ]"; then come
+ * section headers "[ word word ]" (joined: "Port2") and key lines "key =
+ * value" (a key of one or two words; a value that is the rest of the line,
+ * or quoted texts joined, also over lines). NULL when the file cannot be
+ * read or is empty, breaks that syntax, needs more than 5100 entries, or
+ * memory is short; nothing is left allocated then. Each key holds two
+ * tracked blocks: files of more than about 4990 keys need a block limit
+ * above the default (MemSetLimits).
+ * Any other mode: creates or empties the file, writes "[ <file name> ]"
+ * and returns the handle for IniWrite; NULL when it cannot be created. */
+QORB_API IniFile *IniOpen(const char *path, uint32_t mode);
+
+/* Fills the record from a file opened for reading, as the descriptor (one
+ * field, usually an FDSC_STRUCT of the whole record) says: structures from
+ * sections whose names chain the field names ("Cfg", "CfgLine1"), plain
+ * elements from keys ("Port", "Items2"), lists for as long as numbered
+ * sections or keys follow. Names match without regard to case; the first
+ * section and the first key of a name count. What is not in the file keeps
+ * its value; strings, lists and pointed-to structures allocated here are the
+ * caller's (tracked blocks). 0, or 1 when a key or section the field needs
+ * is absent (for a structure: its section). */
+QORB_API uint32_t IniRead(IniFile *file, void *record, const Fdsc *descriptor);
+
+/* Appends the field the descriptor describes, read from the record, to a
+ * file opened for writing: keys first, then each nested structure in its
+ * section "[ Cfg Line 1 ]". Element lists (FDSC_LIST) are written with the
+ * nested fields but as keys of the section being written, so a list placed
+ * after a nested structure lands in that structure's last section. A line
+ * that would exceed 127 characters loses the end of its value; a key or
+ * section header too long even so is left out (with what lies below it).
+ * NULL string pointers are written as "". Returns 0. */
+QORB_API uint32_t IniWrite(IniFile *file, const void *record, const Fdsc *descriptor);
+
+/* Closes the output file of a writing handle, frees every entry and the
+ * handle; 0. NULL is ignored. */
+QORB_API uint32_t IniClose(IniFile *file);
+
 /* ------------------------------------------------------------------------ */
 /* Binary records: byte swapping and tagged records                         */
 /* ------------------------------------------------------------------------ */
