@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
-# Builds the library and the demonstration program and runs it in a scratch
-# directory (it writes the day's log file there).
+# Builds the library and the demonstration program "survey" and runs it in a
+# scratch directory with the shipped configuration file: first its help, then
+# the survey itself (which writes the day's log file, the settings it used
+# and its findings there).
 set -eu
 cd "$(dirname "$0")/.."
 . scripts/host-setup.sh
@@ -9,5 +11,12 @@ top=$(pwd)
 cmake --preset demo >/dev/null
 cmake --build --preset demo
 work=$(mktemp -d)
-(cd "${work}" && "${top}/build/demo/examples/qorb32n_demo")
-echo "(the log file is in ${work})"
+cp examples/demo.ini "${work}/demo.ini"
+cd "${work}"
+echo "--- survey -h"
+"${top}/build/demo/examples/survey" -h
+echo
+echo "--- survey -c demo.ini"
+"${top}/build/demo/examples/survey" -c demo.ini
+echo
+echo "(the log file, effective.ini and the other results are in ${work})"
