@@ -22,6 +22,9 @@
 #if defined(_WIN32)
 #if defined(QORB32N_BUILD)
 #define QORB_API __declspec(dllexport)
+#elif defined(QORB32N_STATIC)
+/* Linked from the static library: plain calls, no DLL import table. */
+#define QORB_API
 #else
 #define QORB_API __declspec(dllimport)
 #endif

@@ -108,7 +108,8 @@ class DirectorySearch {
 // Opens the host file a path name names with an fopen mode; nullptr on
 // failure with the last error set (a directory is refused with 5). A file
 // opened for reading in text mode ("r" without "b" or "+") sees each CR LF
-// pair as a lone LF; positions count the file's bytes. Writes keep LF.
+// pair as a lone LF; positions count the file's bytes. Writes keep the
+// host's line ends: LF on POSIX, CR LF in the Windows run-time's text mode.
 std::FILE *OpenHostFile(const char *pathName, const char *mode);
 
 }  // namespace qorb::plat
