@@ -4,6 +4,10 @@
 // full help through a pipe, and the record dump ending the process.
 #include <gtest/gtest.h>
 #include <unistd.h>
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#endif
 
 #include <cstdint>
 #include <cstdio>
@@ -433,7 +437,11 @@ std::string Printed(Body body) {
 // waits for a key never depend on the terminal the tests run from.
 void FeedStandardInput(const std::string &keys) {
   int ends[2];
+#ifdef _WIN32
+  ASSERT_EQ(_pipe(ends, 4096, _O_BINARY), 0);
+#else
   ASSERT_EQ(pipe(ends), 0);
+#endif
   ASSERT_EQ(write(ends[1], keys.data(), keys.size()), static_cast<ssize_t>(keys.size()));
   close(ends[1]);
   dup2(ends[0], STDIN_FILENO);

@@ -17,6 +17,7 @@
 #include "error_internal.h"
 #include "platform/clock.h"
 #include "support/capture.h"
+#include "support/temp_directory.h"
 
 namespace {
 
@@ -44,9 +45,9 @@ class ErrorTest : public ::testing::Test {
   // with the clock at noon.
   void SetUp() override {
     SetClock(kNoon);
-    std::string name = (std::filesystem::temp_directory_path() / "qorb.XXXXXX").string();
-    ASSERT_NE(mkdtemp(name.data()), nullptr);
-    std::filesystem::current_path(dir_ = name);
+    dir_ = qorb::test::MakeTempDirectory("qorb.").string();
+    ASSERT_FALSE(dir_.empty());
+    std::filesystem::current_path(dir_);
   }
   void TearDown() override {
     std::error_code ignored;

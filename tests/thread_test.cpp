@@ -1,8 +1,6 @@
 // Tests of the worker pool: growth, order of idle workers, priorities,
 // termination and concurrent use.
 #include <gtest/gtest.h>
-#include <sys/resource.h>
-#include <unistd.h>
 
 #include <atomic>
 #include <chrono>

@@ -1,5 +1,31 @@
-// host.cpp - probes of the host's privileges for tests.
+// host.cpp - probes of the host's privileges for tests: Linux capabilities
+// and nice limits; on Windows every thread may set any level of its own and
+// no test plays another user.
 #include "support/host.h"
+
+#ifdef _WIN32
+
+namespace qorb::test {
+
+bool HostLetsThreadsRaisePriority() {
+  return true;
+}
+bool HostLetsProcessChangeUser() {
+  return false;
+}
+bool BecomeNobody() {
+  return false;
+}
+bool HostCanDropPriorityRights() {
+  return false;
+}
+bool DropPriorityRights() {
+  return false;
+}
+
+}  // namespace qorb::test
+
+#else
 
 #include <sys/resource.h>
 #include <unistd.h>
@@ -69,3 +95,5 @@ bool DropPriorityRights() {
 }
 
 }  // namespace qorb::test
+
+#endif
