@@ -53,8 +53,9 @@ class ErrorTest : public ::testing::Test {
     std::error_code ignored;
     std::filesystem::remove_all(dir_, ignored);
   }
+  // Read as text: the log's lines end as the host's text files do.
   static std::string ReadFile(const std::string &name) {
-    std::ifstream in(name, std::ios::binary);
+    std::ifstream in(name);
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
   }
 

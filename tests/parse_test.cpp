@@ -32,9 +32,14 @@ struct ContextCloser {
 };
 using Context = std::unique_ptr<PrsContext, ContextCloser>;
 
-// The library's name for a host path: drive C: is the host root.
+// The library's name for a host path: on POSIX drive C: is the host root,
+// on Windows the host path names its drive itself.
 std::string PathName(const fs::path &host) {
+#ifdef _WIN32
+  std::string name = host.string();  // the host's own names carry their drive
+#else
   std::string name = "C:" + host.string();
+#endif
   for (char &c : name) c = c == '/' ? '\\' : c;
   return name;
 }
