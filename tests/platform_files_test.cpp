@@ -16,6 +16,8 @@
 #include <string>
 #include <utility>
 
+#include "platform/common/path_text.h"
+#include "platform/common/text_compare.h"
 #include "platform/common/wildcard.h"
 #include "platform/files.h"
 #include "support/mapped_drives.h"
@@ -280,6 +282,73 @@ TEST(PlatformFiles, TextReadsSeeCrLfAsLf) {
   (void)std::fclose(out);
   std::ifstream written(drives.Host("D:\\data\\out.txt"), std::ios::binary);
   EXPECT_EQ(std::string(std::istreambuf_iterator<char>(written), {}), "a\nb\n");
+}
+
+// The layer on whatever the host gives, with no drive mapped: a temporary
+// directory by its library name ("C:\\tmp\\..." on POSIX, where C: is the
+// host root; the host's own name on Windows), entered, filled, searched and
+// left.
+TEST(PlatformFiles, HostTemporaryDirectoryByItsPathName) {
+  const fs::path dir = qorb::test::MakeTempDirectory("qorb_host_");
+#ifdef _WIN32
+  std::string name = dir.string();
+#else
+  std::string name = "C:" + dir.string();
+#endif
+  for (char &c : name) c = c == '/' ? '\\' : c;
+  char saved[256];
+  ASSERT_TRUE(plat::ReadWorkingDirectory(saved, sizeof saved));
+  ASSERT_TRUE(plat::ChangeWorkingDirectory(name.c_str()));
+  char here[256] = "";
+  ASSERT_TRUE(plat::ReadDriveWorkingDirectory(0, here, sizeof here));
+  EXPECT_EQ(plat::CompareNoCase(here, name.c_str()), 0) << here << " " << name;
+  EXPECT_EQ(plat::CurrentDrive(), plat::DriveNumberOfLetter(name[0]));
+
+  EXPECT_TRUE(plat::MakeDirectory("sub"));
+  EXPECT_FALSE(plat::MakeDirectory("sub"));
+  EXPECT_EQ(plat::LastError(), 183u);
+  EXPECT_FALSE(plat::MakeDirectory("missing\\sub"));
+  EXPECT_EQ(plat::LastError(), 3u);
+
+  std::FILE *out = plat::OpenHostFile("sub\\crlf.txt", "wb");
+  ASSERT_NE(out, nullptr);
+  (void)std::fputs("a\r\nb\r\n", out);
+  (void)std::fclose(out);
+  std::FILE *in = plat::OpenHostFile((name + "\\sub\\crlf.txt").c_str(), "r");
+  ASSERT_NE(in, nullptr);
+  EXPECT_EQ(ReadAll(in), "a\nb\n");
+  (void)std::fclose(in);
+  EXPECT_EQ(plat::OpenHostFile("sub", "r"), nullptr);  // a directory is no file
+  EXPECT_EQ(plat::LastError(), 5u);
+
+  plat::EntryStatus status{};
+  ASSERT_TRUE(plat::GetEntryStatus("sub\\crlf.txt", &status));
+  EXPECT_EQ(status.mode, plat::kModeRegular);
+  EXPECT_EQ(status.size, 6u);
+  ASSERT_TRUE(plat::GetEntryStatus("sub\\", &status));
+  EXPECT_EQ(status.mode, plat::kModeDirectory);
+  EXPECT_FALSE(plat::GetEntryStatus("sub\\none.txt", &status));
+  EXPECT_EQ(plat::LastError(), 2u);
+
+  std::uint32_t error = 0;
+  EXPECT_EQ(Search("sub\\*", &error),
+            (Listing{{".", true}, {"..", true}, {"crlf.txt", false}}));
+  EXPECT_EQ(error, 18u);
+  EXPECT_EQ(Search("sub\\*.TXT", &error), (Listing{{"crlf.txt", false}}));
+  EXPECT_EQ(Search("sub\\*.x", &error), Listing{});
+  EXPECT_EQ(error, 2u);
+  EXPECT_EQ(Search("missing\\*", &error), Listing{});
+  EXPECT_EQ(error, 3u);
+
+  plat::DiskSpace space{};
+  ASSERT_TRUE(plat::QueryDiskSpace(name.c_str(), &space));
+  EXPECT_GT(space.totalClusters, 0u);
+  EXPECT_LE(space.freeClusters, space.totalClusters);
+  EXPECT_GT(std::uint64_t{space.sectorsPerCluster} * space.bytesPerSector, 0u);
+
+  EXPECT_TRUE(plat::ChangeWorkingDirectory(saved));
+  std::error_code ignored;
+  fs::remove_all(dir, ignored);
 }
 
 TEST(PlatformFiles, WildcardsFollowTheWindowsRules) {
