@@ -285,7 +285,7 @@ TEST(PlatformFiles, TextReadsSeeCrLfAsLf) {
 }
 
 // The layer on whatever the host gives, with no drive mapped: a temporary
-// directory by its library name ("C:\\tmp\\..." on POSIX, where C: is the
+// directory by its library name ("C:\tmp\..." on POSIX, where C: is the
 // host root; the host's own name on Windows), entered, filled, searched and
 // left.
 TEST(PlatformFiles, HostTemporaryDirectoryByItsPathName) {
