@@ -612,11 +612,11 @@ class FramedText : public testing::MatcherInterface<const std::string &> {
 TEST(CmdDisplayDeathTest, DumpNamesAnUnknownType) {
   GTEST_FLAG_SET(death_test_style, "threadsafe");
   const std::vector<CmdOptionStruct> table = {Positional(12, "", "v", 201)};
-  EXPECT_EXIT(DumpToStandardError(table), testing::ExitedWithCode(0),
-              testing::Matcher<const std::string &>(
-                  new FramedText("\nCMDLINE STRUCTURE 1  CommandLine Argument\n",
-                                 "\n  Type Code         UNKNOWN\n",
-                                 "\n  Assigned Value    Error! Unrecognized type\n")));
+  EXPECT_EXIT(
+      DumpToStandardError(table), testing::ExitedWithCode(0),
+      testing::Matcher<const std::string &>(new FramedText(
+          "\nCMDLINE STRUCTURE 1  CommandLine Argument\n", "\n  Type Code         UNKNOWN\n",
+          "\n  Assigned Value    Error! Unrecognized type\n")));
 }
 
 }  // namespace

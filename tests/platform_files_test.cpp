@@ -331,8 +331,7 @@ TEST(PlatformFiles, HostTemporaryDirectoryByItsPathName) {
   EXPECT_EQ(plat::LastError(), 2u);
 
   std::uint32_t error = 0;
-  EXPECT_EQ(Search("sub\\*", &error),
-            (Listing{{".", true}, {"..", true}, {"crlf.txt", false}}));
+  EXPECT_EQ(Search("sub\\*", &error), (Listing{{".", true}, {"..", true}, {"crlf.txt", false}}));
   EXPECT_EQ(error, 18u);
   EXPECT_EQ(Search("sub\\*.TXT", &error), (Listing{{"crlf.txt", false}}));
   EXPECT_EQ(Search("sub\\*.x", &error), Listing{});

@@ -150,7 +150,8 @@ TEST(PlatformObjects, ForkedChildKeepsPrivateCopies) {
 // thread asleep on it wakes with the closed handle's failure instead of
 // sleeping for good (nobody could ever give it back).
 TEST(PlatformObjects, ClosingAnOwnedMutexWakesItsWaiter) {
-  QORB_POSIX_ONLY("a Windows mutex outlives a closed handle: its owner keeps it, its waiters sleep on");
+  QORB_POSIX_ONLY(
+      "a Windows mutex outlives a closed handle: its owner keeps it, its waiters sleep on");
 #ifndef _WIN32
   const plat::Handle mutex = plat::CreateMutexObject(nullptr, true);
   std::atomic<std::uint32_t> result{0xDEADBEEF}, error{0};

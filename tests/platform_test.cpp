@@ -87,9 +87,8 @@ TEST(PlatformThread, RunsWithArgumentStdioAndStartsAtNormalPriority) {
   EXPECT_EQ(g_probe.text, Formatted());
   EXPECT_EQ(g_probe.priority, qorb::test::HostLetsThreadsRaisePriority() ? plat::kPriorityNormal
                                                                          : plat::kPriorityLowest);
-  EXPECT_EQ(g_probe.nice, g_probe.priority == plat::kPriorityNormal
-                             ? 0
-                             : HostValueOf(plat::kPriorityLowest, 10));
+  EXPECT_EQ(g_probe.nice,
+            g_probe.priority == plat::kPriorityNormal ? 0 : HostValueOf(plat::kPriorityLowest, 10));
   EXPECT_EQ(plat::GetCurrentThreadPriority(), plat::kPriorityLowest);
   EXPECT_EQ(plat::BeginThread(nullptr, 0, nullptr), 0xFFFFFFFFu);
   plat::SetCurrentThreadPriority(plat::kPriorityNormal);

@@ -333,7 +333,8 @@ void KilledHolderLeavesMutexAndName(const std::string &peer) {
   ASSERT_EQ(0u, SemCreateMutex(&m, mutexName.c_str(), 0, 0));
   ASSERT_EQ(0u, SemCreateEvent(&ready, readyName.c_str(), 0, 0));
   ASSERT_EQ(0u, SemCreateEvent(&e, eventName.c_str(), 0, 1));
-  const qorb::test::ChildProcess child = StartScenario("HoldUntilKilled", {mutexName, eventName, readyName}, peer);
+  const qorb::test::ChildProcess child =
+      StartScenario("HoldUntilKilled", {mutexName, eventName, readyName}, peer);
   ASSERT_GT(child, 0);
   ASSERT_EQ(0u, SemWaitEvent(&ready, 60000));  // woken by the child's post
   EXPECT_EQ(SEM_RC_TIMEOUT, SemRequestMutex(&m, 0));

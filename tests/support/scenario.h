@@ -32,7 +32,7 @@ const std::string &SelfProgram();
 // Starts `program` (the test program itself when empty) running a scenario;
 // the child, or -1.
 ChildProcess StartScenario(const std::string &name, const ScenarioArguments &arguments,
-                    const std::string &program = {});
+                           const std::string &program = {});
 
 // Starts a scenario and waits for it: its exit code, 128 + the signal that
 // ended it, or -1.

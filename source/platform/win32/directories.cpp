@@ -52,8 +52,8 @@ bool QueryDiskSpace(const char *pathName, DiskSpace *space) {
   char root[MAX_PATH];
   if (GetVolumePathNameA(pathName, root, sizeof root) == FALSE) return Fail(GetLastError());
   DWORD sectorsPerCluster = 0, bytesPerSector = 0, freeClusters = 0, totalClusters = 0;
-  if (GetDiskFreeSpaceA(root, &sectorsPerCluster, &bytesPerSector, &freeClusters,
-                        &totalClusters) == FALSE) {
+  if (GetDiskFreeSpaceA(root, &sectorsPerCluster, &bytesPerSector, &freeClusters, &totalClusters) ==
+      FALSE) {
     return Fail(GetLastError());
   }
   *space = DiskSpace{sectorsPerCluster, bytesPerSector, freeClusters, totalClusters};
