@@ -44,14 +44,18 @@ failed=0
 status=0
 for config in win64 win32; do
   echo "=== ${config} ==="
-  if ! cmake --preset "${config}" >/dev/null || ! cmake --build --preset "${config}"; then
+  targets=()
+  # Without a 32-bit Wine the i686 test programs could not run: the DLL and
+  # the C program linked against it are built, and the export check runs.
+  if [ "${config}" = win32 ] && ! wine_loader wine >/dev/null; then
+    echo "win32: no 32-bit Wine here, so only qorb32n.dll and header_c_check are built and the DLL's exports checked"
+    targets=(--target qorb32n header_c_check)
+  fi
+  if ! cmake --preset "${config}" >/dev/null || ! cmake --build --preset "${config}" "${targets[@]}"; then
     echo "build of ${config} failed"
     status=1
     failed=$((failed + 1))
     continue
-  fi
-  if [ "${config}" = win32 ] && ! wine_loader wine >/dev/null; then
-    echo "win32: built; its programs need a 32-bit Wine, which is not installed, so only the export check runs"
   fi
   run_ctest_leg "${config}" || status=1
 done

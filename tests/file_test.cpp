@@ -15,7 +15,7 @@
 #include "platform/files.h"
 #include "qorb32n.h"
 #include "support/mapped_drives.h"
-#include "support/temp_directory.h"
+#include "support/posix_only.h"
 
 namespace {
 

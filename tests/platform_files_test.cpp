@@ -21,6 +21,7 @@
 #include "platform/common/wildcard.h"
 #include "platform/files.h"
 #include "support/mapped_drives.h"
+#include "support/posix_only.h"
 #include "support/temp_directory.h"
 
 namespace {

@@ -18,8 +18,8 @@
 #include "platform/posix/shared_object.h"
 #endif
 #include "support/child_process.h"
+#include "support/posix_only.h"
 #include "support/scenario.h"
-#include "support/temp_directory.h"
 #include "support/wait_until.h"
 
 namespace plat = qorb::plat;

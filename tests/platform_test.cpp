@@ -20,6 +20,7 @@
 #include "platform/files.h"
 #include "platform/thread.h"
 #include "support/host.h"
+#include "support/posix_only.h"
 #include "support/temp_directory.h"
 
 namespace plat = qorb::plat;

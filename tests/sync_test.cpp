@@ -19,8 +19,8 @@
 #include "qorb32n.h"
 #include "support/child_process.h"
 #include "support/host.h"
+#include "support/posix_only.h"
 #include "support/scenario.h"
-#include "support/temp_directory.h"
 #include "support/wait_until.h"
 
 namespace {

@@ -5,7 +5,19 @@
 
 #ifdef _WIN32
 
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#define WIN32_LEAN_AND_MEAN
+#include <windows.h>
+
 namespace qorb::test {
+
+// Wine's own system library exports its version; Windows' does not.
+bool RunningUnderWine() {
+  const HMODULE ntdll = GetModuleHandleA("ntdll.dll");
+  return ntdll != nullptr && GetProcAddress(ntdll, "wine_get_version") != nullptr;
+}
 
 bool HostLetsThreadsRaisePriority() {
   return true;
@@ -62,6 +74,10 @@ bool MayChangeUser(std::uint64_t capabilities) {
 }
 
 }  // namespace
+
+bool RunningUnderWine() {
+  return false;
+}
 
 bool HostLetsThreadsRaisePriority() {
   bool raised = false;

@@ -4,6 +4,8 @@
 // it, so concurrent test processes never share one.
 #include "support/temp_directory.h"
 
+#include <gtest/gtest.h>
+
 #include <random>
 #include <system_error>
 
