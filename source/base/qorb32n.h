@@ -22,6 +22,9 @@
 #if defined(_WIN32)
 #if defined(QORB32N_BUILD)
 #define QORB_API __declspec(dllexport)
+#elif defined(QORB32N_STATIC)
+/* Linked from the static library: plain calls, no DLL import table. */
+#define QORB_API
 #else
 #define QORB_API __declspec(dllimport)
 #endif
@@ -796,9 +799,11 @@ QORB_API int FilGetExtOfFileName(char *destination, const char *source);
 /* Maps a drive letter (either case) to an existing host directory, which
  * becomes the drive's root and working directory; remapping the current
  * drive moves the working directory to the new root. 1, or 0 for a letter
- * outside A to Z or a directory that does not exist. */
+ * outside A to Z or a directory that does not exist. On Windows, whose
+ * drives are the system's own, only a drive's own root ("D:\") is taken. */
 QORB_API uint32_t FilMapDrive(char letter, const char *hostDirectory);
-/* Unmaps a drive; 0 when it is not mapped or is the current drive. */
+/* Unmaps a drive; 0 when it is not mapped or is the current drive, and
+ * always on Windows. */
 QORB_API uint32_t FilUnmapDrive(char letter);
 
 /* 1 when the drive named by the path's first two characters ("D:") can be
