@@ -1197,6 +1197,40 @@ QORB_API uint32_t IniClose(IniFile *file);
 /* Binary records: byte swapping and tagged records                         */
 /* ------------------------------------------------------------------------ */
 
+/* Byte swapping. Each swap reverses, in place, the bytes of the value at the
+ * address (which need not be aligned): the library's own order is "I",
+ * least significant byte first; "M" is the other. Float and double values
+ * are swapped as raw bytes. Swapping twice restores a value. NULL is
+ * ignored. */
+
+/* Reverses the 2 bytes at value. */
+QORB_API void SwpSwapShort(void *value);
+/* The same as SwpSwapShort. */
+QORB_API void SwpSwapUShort(void *value);
+/* Reverses the 4 bytes at value. */
+QORB_API void SwpSwapULong(void *value);
+/* The same as SwpSwapULong. */
+QORB_API void SwpSwapLong(void *value);
+/* Reverses the 4 bytes of a float at value. */
+QORB_API void SwpSwapFloat(void *value);
+/* Reverses the 8 bytes at value. */
+QORB_API void SwpSwapDouble(void *value);
+/* Reverses each of count consecutive 4-byte values. */
+QORB_API void SwpSwapLongArray(void *values, uint32_t count);
+
+/* Swaps the field at the record cursor's address and moves the cursor over
+ * the field's extent. Elements are swapped by type: 2 bytes for SHORTBOOL,
+ * SHORT, USHORT and SHORTENUM; 4 for BOOL, LONG, ULONG, FLOAT and ENUM; 8
+ * for DOUBLE and REALTIME; an FDSC_STRUCT field structure by structure
+ * through its Sdsc. Bytes, texts, pointers, lists, verbosity and duration
+ * words are left alone. With follow non-zero the structure that an
+ * FDSC_STRUCTPTR field's first pointer points to (if not NULL) is swapped
+ * too, through a cursor of its own; the pointer itself never is. */
+QORB_API void SwpSwapField(void **cursor, const Fdsc *field, uint32_t follow);
+
+/* Applies SwpSwapField to the structure's fields in slot order. */
+QORB_API void SwpSwapStructure(void **cursor, const Sdsc *structure, uint32_t follow);
+
 #ifdef __cplusplus
 }
 #endif

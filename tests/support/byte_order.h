@@ -1,0 +1,57 @@
+// byte_order.h - building bytes in a chosen byte order by hand, so that tests
+// can lay down what a machine of the other ("M") order writes without using
+// the library's own swaps.
+#pragma once
+
+#include <cstdint>
+#include <cstring>
+#include <string>
+
+namespace qorb::test {
+
+// Appends values to a byte string, most significant byte first ("M") or
+// least significant first ("I").
+class ByteWriter {
+ public:
+  explicit ByteWriter(bool mostSignificantFirst) : msbFirst_(mostSignificantFirst) {}
+
+  ByteWriter &Number(std::uint64_t value, int width) {
+    for (int i = 0; i < width; ++i) {
+      const int shift = 8 * (msbFirst_ ? width - 1 - i : i);
+      bytes_ += static_cast<char>((value >> shift) & 0xFF);
+    }
+    return *this;
+  }
+  ByteWriter &U8(std::uint8_t value) { return Number(value, 1); }
+  ByteWriter &U16(std::uint16_t value) { return Number(value, 2); }
+  ByteWriter &U32(std::uint32_t value) { return Number(value, 4); }
+  ByteWriter &F32(float value) {
+    std::uint32_t bits;
+    std::memcpy(&bits, &value, sizeof bits);
+    return Number(bits, 4);
+  }
+  ByteWriter &F64(double value) {
+    std::uint64_t bits;
+    std::memcpy(&bits, &value, sizeof bits);
+    return Number(bits, 8);
+  }
+  // Bytes taken as they are: texts, and the native pointers of a record.
+  ByteWriter &Raw(const void *data, std::size_t size) {
+    bytes_.append(static_cast<const char *>(data), size);
+    return *this;
+  }
+  ByteWriter &Text(const std::string &text) { return Raw(text.data(), text.size()); }
+  ByteWriter &Zeros(std::size_t count) {
+    bytes_.append(count, '\0');
+    return *this;
+  }
+
+  const std::string &bytes() const { return bytes_; }
+  std::size_t size() const { return bytes_.size(); }
+
+ private:
+  bool msbFirst_;
+  std::string bytes_;
+};
+
+}  // namespace qorb::test
