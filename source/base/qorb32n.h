@@ -1231,6 +1231,67 @@ QORB_API void SwpSwapField(void **cursor, const Fdsc *field, uint32_t follow);
 /* Applies SwpSwapField to the structure's fields in slot order. */
 QORB_API void SwpSwapStructure(void **cursor, const Sdsc *structure, uint32_t follow);
 
+/* Tagged records. A tagged-record file is a sequence of records, each a
+ * 16-byte header followed by its data bytes, on a stdio stream the caller
+ * opens (in binary mode). The library writes headers in the "I" order and
+ * reads both orders; data bytes are never interpreted or swapped. */
+
+#define TAG_ORDER_I 'I' /* byteOrder: numbers least significant byte first */
+#define TAG_ORDER_M 'M' /* byteOrder: numbers most significant byte first */
+#define TAG_MAGIC 0x1Fu
+/* Identifiers run from 0 to 45; TagGetTag stops at a larger one. */
+#define TAG_MAX_ID 45u
+
+/* Result codes of the Tag family (0 is success). */
+#define TAG_RC_READ_FAILED 25050u       /* TagReadTag: 16 header bytes could not be read */
+#define TAG_RC_WRITE_FAILED 25051u      /* writing the header failed */
+#define TAG_RC_BAD_HEADER 25052u        /* TagReadTag: unknown byte order or magic */
+#define TAG_RC_DATA_WRITE_FAILED 25053u /* TagWriteRecord: writing the data failed */
+#define TAG_RC_NOT_FOUND 25054u         /* TagGetTag: end, bad header or identifier above 45 */
+#define TAG_RC_NO_DATA 25055u           /* TagWriteRecord: the data pointer is NULL */
+#define TAG_RC_SKIP_FAILED 25056u       /* TagGetTag: moving over a record's data failed */
+
+/* The header of a tagged record: 16 bytes on every host. */
+typedef struct TagHeader {
+  char byteOrder;  /* TAG_ORDER_I or TAG_ORDER_M: the order of the numbers */
+  uint8_t magic;   /* TAG_MAGIC */
+  uint16_t tagId;  /* the record's identifier, 0 to 45 */
+  uint32_t length; /* data bytes after the header */
+  uint32_t info1;  /* the caller's */
+  uint32_t info2;  /* the caller's */
+} TagHeader;
+
+/* Sets byteOrder to "I" and magic to 0x1F in the caller's header, then
+ * writes its 16 bytes; 0 or TAG_RC_WRITE_FAILED. */
+QORB_API uint32_t TagWriteTag(FILE *stream, TagHeader *header);
+
+/* Reads 16 bytes into the header: TAG_RC_READ_FAILED when they cannot be
+ * read, TAG_RC_BAD_HEADER when the byte order is neither "I" nor "M" or the
+ * magic is wrong; an "M" header's numbers are brought into this host's
+ * order (byteOrder keeps "M", telling that the data needs swapping); 0. */
+QORB_API uint32_t TagReadTag(FILE *stream, TagHeader *header);
+
+/* Writes a record: a header with these values, then length bytes of data.
+ * TAG_RC_NO_DATA (nothing written) when data is NULL; TagWriteTag's code
+ * when the header fails; TAG_RC_DATA_WRITE_FAILED when the data is not
+ * written whole, which includes length 0 (the header is written then);
+ * 0. */
+QORB_API uint32_t TagWriteRecord(FILE *stream, uint16_t tagId, uint32_t length, uint32_t info1,
+                                 uint32_t info2, const void *data);
+
+/* Reverses tagId, length, info1 and info2 in place; byteOrder and magic
+ * are left. Returns 0. */
+QORB_API uint32_t TagSwapTag(TagHeader *header);
+
+/* Finds the next record with the identifier, from the stream's position
+ * (which must be a record's header; the search never rewinds), moving over
+ * the data of the records before it. 0 with the header copied to out (may
+ * be NULL) and the stream at the record's first data byte;
+ * TAG_RC_NOT_FOUND at the end of the stream, at a header that cannot be
+ * read or is bad, or at an identifier above 45; TAG_RC_SKIP_FAILED when the
+ * stream cannot move over a record's data. */
+QORB_API uint32_t TagGetTag(FILE *stream, uint16_t tagId, TagHeader *out);
+
 #ifdef __cplusplus
 }
 #endif
