@@ -1193,6 +1193,77 @@ QORB_API uint32_t IniWrite(IniFile *file, const void *record, const Fdsc *descri
  * handle; 0. NULL is ignored. */
 QORB_API uint32_t IniClose(IniFile *file);
 
+/* Packed data. A packed descriptor block holds a descriptor and everything
+ * below it with every reference an offset from the block's start; a packed
+ * data block holds a record's values. Both have the same bytes on every
+ * host: 28-byte Fdsc, 1696-byte Sdsc, 132-byte Edsc and 32-bit offsets in
+ * descriptor blocks, 4 bytes passed over for each pointer-type field in
+ * data blocks, numbers in the packing machine's order.
+ *
+ * Unpacking descriptors on a 64-bit host: a 4-byte offset cannot become an
+ * 8-byte pointer in place, so there IniUnpackFdsc only checks the block and
+ * brings its numbers and offsets into this host's order, leaving a packed
+ * block; IniUnpackFdscTree builds the usable descriptor tree, separately,
+ * on any host. It is also the way to unpack a block received from outside,
+ * since it checks the block against its length. */
+
+/* Result codes of packing and unpacking. */
+#define INI_RC_DONE 0u
+#define INI_RC_NO_PACKED_FORM 7u   /* a data field of type 16 to 24 or above 28 */
+#define INI_RC_UNMARKED_POINTER 8u /* a pointer-type field lacks FDSC_SKIP or FDSC_NOPACK */
+#define INI_RC_MALFORMED 9u        /* a descriptor block is not laid out as packing lays it */
+#define INI_RC_NO_MEMORY 10u       /* the unpacked tree cannot be allocated */
+
+/* Copies the descriptor and everything below it into block, which holds at
+ * least IniSizeofFdsc bytes: the Fdsc at offset 0 with its name, format and
+ * sub as offsets (0 when absent), then the name and format texts, then
+ * (from the next multiple of 4; filler bytes are not written) the whole
+ * Sdsc of an FDSC_STRUCT or FDSC_DOTTEDSTRING followed, field by field, by
+ * what its used slots point to, or the Edsc of an enumeration followed by
+ * its names. A pointer-type descriptor needs both FDSC_SKIP and FDSC_NOPACK:
+ * INI_RC_UNMARKED_POINTER, else 0. */
+QORB_API uint32_t IniPackFdsc(const Fdsc *descriptor, void *block);
+
+/* Unpacks a block that IniPackFdsc made, in place, reversing its numbers
+ * (not the Sdsc's reserved words) when swap is non-zero. On a 32-bit host
+ * the block's start is then the descriptor tree, pointing into the block,
+ * which must stay where it is. On a 64-bit host the references stay
+ * offsets (see above). The block is checked and left unchanged when it is
+ * not laid out as packing lays it: INI_RC_MALFORMED, or
+ * INI_RC_UNMARKED_POINTER for a pointer-type descriptor without both marks
+ * (its words read as stored). The block's length is taken from its own
+ * contents, which must therefore be whole; 0. */
+QORB_API uint32_t IniUnpackFdsc(void *block, uint32_t swap);
+
+/* Builds a native descriptor tree from a packed block of length bytes,
+ * reversing its numbers when swap is non-zero, without changing the block.
+ * *tree receives one tracked block (free it with MemFreeMem_) that holds
+ * the tree with copies of its texts, or NULL on failure. Sub-descriptors
+ * that a block does not carry (those of types other than 11, 12, 15 and 25)
+ * are NULL, and so are the pointers of unused Sdsc slots. 0,
+ * INI_RC_UNMARKED_POINTER, INI_RC_MALFORMED (also when a reference or text
+ * lies outside length) or INI_RC_NO_MEMORY. */
+QORB_API uint32_t IniUnpackFdscTree(const void *block, uint32_t length, uint32_t swap, Fdsc **tree);
+
+/* Copies the field's values from the record into block (NULL: nothing
+ * copied), in record order and as the record holds them; the 4 bytes of
+ * each pointer-type field are passed over, not written. 0,
+ * INI_RC_NO_PACKED_FORM for a verbosity, duration or unused type, or
+ * INI_RC_UNMARKED_POINTER for a pointer-type field with neither FDSC_SKIP
+ * nor FDSC_NOPACK; the first such field ends the copy. */
+QORB_API uint32_t IniPackData(const Fdsc *descriptor, const void *record, void *block);
+
+/* Stores in *size the length of the field's packed data block; the record
+ * is not read. Results as IniPackData. */
+QORB_API uint32_t IniSizeofData(const Fdsc *descriptor, const void *record, uint32_t *size);
+
+/* Copies the field's values from block, which holds IniSizeofData bytes,
+ * into the record (NULL: nothing copied), reversing each number when swap
+ * is non-zero (bytes, texts and pointers are not); pointer fields are left
+ * as they are. Results as IniPackData. */
+QORB_API uint32_t IniUnpackData(const Fdsc *descriptor, void *record, const void *block,
+                                uint32_t swap);
+
 /* ------------------------------------------------------------------------ */
 /* Binary records: byte swapping and tagged records                         */
 /* ------------------------------------------------------------------------ */
