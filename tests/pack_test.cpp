@@ -12,25 +12,18 @@
 
 #include "qorb32n.h"
 #include "support/byte_order.h"
+#include "support/descriptors.h"
+#include "support/tracked_balance.h"
 
 namespace {
 
 using qorb::test::ByteWriter;
+using qorb::test::F;
+using qorb::test::S;
+using qorb::test::SameBytes;
 
 constexpr uint32_t kBothMarks = FDSC_SKIP | FDSC_NOPACK;
 constexpr bool kPointersFitInPlace = sizeof(void *) == 4;
-
-Fdsc F(const char *name, uint32_t type, uint32_t count, const void *sub = nullptr,
-       uint32_t flags = 0, const char *format = nullptr) {
-  return Fdsc{0, name, flags, type, count, format, sub};
-}
-
-Sdsc S(uint32_t size, std::initializer_list<Fdsc> fields) {
-  Sdsc structure{};
-  structure.size = size;
-  for (const Fdsc &field : fields) structure.fields[structure.fieldCount++] = field;
-  return structure;
-}
 
 uint32_t WordAt(const std::vector<unsigned char> &block, size_t at) {
   uint32_t word;
@@ -50,17 +43,8 @@ std::vector<unsigned char> Packed(const Fdsc &descriptor, uint32_t expected = 0)
 
 class Pack : public testing::Test {
  protected:
-  Pack() {
-    ErrInitialize(ERR_MODE_CONSOLE, "packtest", 0, 0, 0, 0);
-    MemQueryStatus(&bytes_, &blocks_);
-  }
-  ~Pack() override {
-    uint32_t bytes = 0, blocks = 0;
-    MemQueryStatus(&bytes, &blocks);
-    EXPECT_EQ(bytes, bytes_) << "tracked bytes left behind";
-    EXPECT_EQ(blocks, blocks_) << "tracked blocks left behind";
-  }
-  uint32_t bytes_ = 0, blocks_ = 0;
+  Pack() { ErrInitialize(ERR_MODE_CONSOLE, "packtest", 0, 0, 0, 0); }
+  qorb::test::TrackedBalance balance_;
 };
 
 bool Carried(uint32_t type) {
@@ -381,7 +365,7 @@ TEST_F(Pack, DataBlocksByteForByteAndFromTheOtherOrder) {
   for (const auto &[data, swap] : {std::pair{&inOrder.bytes(), 0u}, std::pair{&bytes, 1u}}) {
     Record back{};
     EXPECT_EQ(IniUnpackData(&top, &back, data->data(), swap), 0u);
-    EXPECT_EQ(std::memcmp(&back, &record, sizeof back), 0) << "swap " << swap;
+    EXPECT_TRUE(SameBytes(&back, &record, sizeof back)) << "swap " << swap;
   }
   // The documented small cases.
   unsigned short pair[2] = {};
@@ -414,7 +398,7 @@ TEST_F(Pack, NestedRecordsRoundTrip) {
   ASSERT_EQ(IniPackData(&top, &record, block.data()), 0u);
   Nested back{};
   ASSERT_EQ(IniUnpackData(&top, &back, block.data(), 0), 0u);
-  EXPECT_EQ(std::memcmp(back.middle, record.middle, sizeof back.middle), 0);
+  EXPECT_TRUE(SameBytes(back.middle, record.middle, sizeof back.middle));
   const void *left = back.pointer;
   EXPECT_EQ(left, nullptr) << "pointer fields are left as they are";
 
@@ -427,10 +411,10 @@ TEST_F(Pack, NestedRecordsRoundTrip) {
   EXPECT_NE(again, block);
   back = Nested{};
   ASSERT_EQ(IniUnpackData(&top, &back, again.data(), 1), 0u);
-  EXPECT_EQ(std::memcmp(back.middle, original.middle, sizeof back.middle), 0);
+  EXPECT_TRUE(SameBytes(back.middle, original.middle, sizeof back.middle));
   cursor = &record;
   SwpSwapStructure(&cursor, &nested, 0);
-  EXPECT_EQ(std::memcmp(&record, &original, sizeof record), 0);
+  EXPECT_TRUE(SameBytes(&record, &original, sizeof record));
 }
 
 // ---- damaged blocks ---------------------------------------------------------------

@@ -11,21 +11,14 @@
 
 #include "qorb32n.h"
 #include "support/byte_order.h"
+#include "support/descriptors.h"
 
 namespace {
 
 using qorb::test::ByteWriter;
-
-Fdsc F(const char *name, uint32_t type, uint32_t count, const void *sub = nullptr) {
-  return Fdsc{0, name, 0, type, count, nullptr, sub};
-}
-
-Sdsc S(uint32_t size, std::initializer_list<Fdsc> fields) {
-  Sdsc structure{};
-  structure.size = size;
-  for (const Fdsc &field : fields) structure.fields[structure.fieldCount++] = field;
-  return structure;
-}
+using qorb::test::F;
+using qorb::test::S;
+using qorb::test::SameBytes;
 
 std::string Hex(const void *data, size_t size) {
   static const char kDigits[] = "0123456789ABCDEF";
@@ -65,7 +58,7 @@ TEST(Swap, SingleValuesAtUnalignedAddresses) {
   std::memcpy(&value, nanBytes, 4);
   SwpSwapFloat(&value);
   SwpSwapFloat(&value);
-  EXPECT_EQ(std::memcmp(&value, nanBytes, 4), 0);
+  EXPECT_TRUE(SameBytes(&value, nanBytes, 4));
 }
 
 TEST(Swap, LongArraySwapsEachValueAndNothingElse) {
@@ -155,12 +148,12 @@ std::string EveryBytes(bool msbFirst, Inner *pointed, LstList *list) {
   const uint32_t levelAndWait[2] = {0x8001, 93784};
   out.U16(1).U32(0x01020304).U8(0xAB).U16(static_cast<uint16_t>(-300)).U16(65000);
   out.U32(static_cast<uint32_t>(-2)).U32(0x7FFFFFFF).U32(0xDEADBEEF).F32(0.5f).F64(-2.25);
-  out.Text("abcd").Zeros(1).Raw(&text, sizeof text).U16(0x0102).U32(0x0A0B0C0D).F64(997879726.25);
+  out.Text("abcd").Zeros(1).Pointer(text).U16(0x0102).U32(0x0A0B0C0D).F64(997879726.25);
   out.Text("xyzNMEX").Raw(levelAndWait, sizeof levelAndWait);
-  out.Raw(&list, sizeof list).Raw(&list, sizeof list);
+  out.Pointer(list).Pointer(list);
   PutInner(out, -1, 0x11223344, 1.5);
   PutInner(out, 7, 0x55667788, -0.125);
-  out.Raw(&pointed, sizeof pointed).U32(0xCAFEF00D);
+  out.Pointer(pointed).U32(0xCAFEF00D);
   return out.bytes();
 }
 
@@ -290,8 +283,8 @@ TEST(Swap, NestedStructuresSwapTwiceToTheSameBytes) {
   EXPECT_EQ(+more.inner[2].word, 0x07000000u);
   cursor = &record;
   SwpSwapStructure(&cursor, &top, 1);
-  EXPECT_EQ(std::memcmp(&record, &before, sizeof record), 0);
-  EXPECT_EQ(std::memcmp(&more, &moreBefore, sizeof more), 0);
+  EXPECT_TRUE(SameBytes(&record, &before, sizeof record));
+  EXPECT_TRUE(SameBytes(&more, &moreBefore, sizeof more));
 }
 
 }  // namespace

@@ -24,25 +24,25 @@ class TempFile {
  public:
   TempFile() : stream_(std::tmpfile()) {}
   explicit TempFile(const std::string &bytes) : TempFile() {
-    std::fwrite(bytes.data(), 1, bytes.size(), stream_);
+    static_cast<void>(std::fwrite(bytes.data(), 1, bytes.size(), stream_));
     std::rewind(stream_);
   }
   ~TempFile() {
-    if (stream_ != nullptr) std::fclose(stream_);
+    if (stream_ != nullptr) static_cast<void>(std::fclose(stream_));
   }
   TempFile(const TempFile &) = delete;
   TempFile &operator=(const TempFile &) = delete;
 
   std::FILE *get() const { return stream_; }
   std::string Bytes() const {
-    std::fflush(stream_);
+    static_cast<void>(std::fflush(stream_));
     const long position = std::ftell(stream_);
     std::rewind(stream_);
     std::string bytes;
     for (int c = std::fgetc(stream_); c != EOF; c = std::fgetc(stream_)) {
       bytes += static_cast<char>(c);
     }
-    std::fseek(stream_, position, SEEK_SET);
+    static_cast<void>(std::fseek(stream_, position, SEEK_SET));
     return bytes;
   }
 
@@ -97,7 +97,7 @@ TEST(Tag, WriteFailuresOnAStreamOpenForReading) {
   TagHeader header{};
   EXPECT_EQ(TagWriteTag(reading, &header), TAG_RC_WRITE_FAILED);
   EXPECT_EQ(TagWriteRecord(reading, 1, 4, 0, 0, "data"), TAG_RC_WRITE_FAILED);
-  std::fclose(reading);
+  static_cast<void>(std::fclose(reading));
 }
 
 TEST(Tag, ReadingHeadersOfBothOrders) {
@@ -159,7 +159,7 @@ std::vector<Written> WriteMixedRecords(std::FILE *stream) {
     } else {
       const std::string header =
           Header('M', tagId, static_cast<uint32_t>(data.size()), i, ~i) + data;
-      std::fwrite(header.data(), 1, header.size(), stream);
+      static_cast<void>(std::fwrite(header.data(), 1, header.size(), stream));
     }
     written.push_back({tagId, i, data});
   }
@@ -209,7 +209,7 @@ TEST(Tag, SearchStopsAtABadHeaderOrALargeIdentifier) {
                                      Header('Q', 5, 0, 0, 0), Header('I', 5, 0, 0, 0, 0x20)}) {
     TempFile file;
     const std::vector<Written> before = WriteMixedRecords(file.get());
-    std::fwrite(stopper.data(), 1, stopper.size(), file.get());
+    static_cast<void>(std::fwrite(stopper.data(), 1, stopper.size(), file.get()));
     ASSERT_EQ(TagWriteRecord(file.get(), 5, 4, 777, ~777u, "last"), 0u);
     std::rewind(file.get());
     uint32_t ended = 0;
@@ -250,7 +250,7 @@ TEST(Tag, SearchInAFileCutShort) {
   ASSERT_NE(pipeStream, nullptr);
   TagHeader header;
   EXPECT_EQ(TagGetTag(pipeStream, 2, &header), TAG_RC_SKIP_FAILED);
-  std::fclose(pipeStream);
+  static_cast<void>(std::fclose(pipeStream));
   // An empty stream ends at once.
   TempFile empty;
   EXPECT_EQ(TagGetTag(empty.get(), 0, &header), TAG_RC_NOT_FOUND);

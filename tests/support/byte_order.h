@@ -1,6 +1,6 @@
 // byte_order.h - building bytes in a chosen byte order by hand, so that tests
 // can lay down what a machine of the other ("M") order writes without using
-// the library's own swaps.
+// the library's own swaps; and comparing records byte for byte.
 #pragma once
 
 #include <cstdint>
@@ -40,6 +40,8 @@ class ByteWriter {
     bytes_.append(static_cast<const char *>(data), size);
     return *this;
   }
+  // A native pointer's bytes, as a record holds it.
+  ByteWriter &Pointer(const void *pointer) { return Raw(&pointer, sizeof pointer); }
   ByteWriter &Text(const std::string &text) { return Raw(text.data(), text.size()); }
   ByteWriter &Zeros(std::size_t count) {
     bytes_.append(count, '\0');
@@ -53,5 +55,11 @@ class ByteWriter {
   bool msbFirst_;
   std::string bytes_;
 };
+
+// Whether two objects hold the same bytes (records compared as a whole,
+// byte-packed ones among them).
+inline bool SameBytes(const void *a, const void *b, std::size_t size) {
+  return std::memcmp(a, b, size) == 0;
+}
 
 }  // namespace qorb::test
