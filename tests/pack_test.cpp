@@ -72,8 +72,9 @@ void ExpectSameTree(const Fdsc &a, const Fdsc &b, int depth = 0) {
     EXPECT_EQ(x.userWord, y.userWord);
     EXPECT_EQ(x.size, y.size);
     EXPECT_EQ(x.reserved, y.reserved);
-    for (uint32_t i = 0; i < x.fieldCount && i < 60; ++i)
+    for (uint32_t i = 0; i < x.fieldCount && i < 60; ++i) {
       ExpectSameTree(x.fields[i], y.fields[i], depth + 1);
+    }
   } else if (a.type == FDSC_SHORTENUM || a.type == FDSC_ENUM) {
     const auto &x = *static_cast<const Edsc *>(a.sub);
     const auto &y = *static_cast<const Edsc *>(b.sub);

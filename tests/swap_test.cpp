@@ -17,20 +17,9 @@ namespace {
 
 using qorb::test::ByteWriter;
 using qorb::test::F;
+using qorb::test::Hex;
 using qorb::test::S;
 using qorb::test::SameBytes;
-
-std::string Hex(const void *data, size_t size) {
-  static const char kDigits[] = "0123456789ABCDEF";
-  std::string text;
-  for (size_t i = 0; i < size; ++i) {
-    const auto byte = static_cast<const unsigned char *>(data)[i];
-    if (i > 0) text += ' ';
-    text += kDigits[byte >> 4];
-    text += kDigits[byte & 15];
-  }
-  return text;
-}
 
 TEST(Swap, SingleValuesAtUnalignedAddresses) {
   const struct {
@@ -190,38 +179,14 @@ TEST(Swap, RecordOfEveryTypeFromTheOtherOrder) {
   EXPECT_EQ(Hex(&every, sizeof every), Hex(&expected, sizeof expected));
 }
 
-TEST(Swap, FieldsMoveTheCursorByTheirExtent) {
-  // Three shorts, then a long 6 bytes from the start.
+// Three shorts, then a long 6 bytes from the start.
+TEST(Swap, FieldsFollowOneAnother) {
   unsigned char bytes[10] = {0, 1, 0, 2, 0, 3, 0, 0, 0, 4};
   const Sdsc shorts = S(10, {F("S", FDSC_SHORT, 3), F("L", FDSC_ULONG, 1)});
   void *cursor = bytes;
   SwpSwapStructure(&cursor, &shorts, 0);
   EXPECT_EQ(cursor, bytes + 10);
   EXPECT_EQ(Hex(bytes, 10), "01 00 02 00 03 00 04 00 00 00");
-
-  // A text is left alone and the next field lies count bytes on.
-  const struct {
-    Fdsc field;
-    size_t extent;
-  } cases[] = {{F("Text", FDSC_STRING, 10), 10},
-               {F("Fixed", FDSC_FIXEDSTRING, 7), 7},
-               {F("Bytes", FDSC_BYTE, 3), 3},
-               {F("Level", FDSC_VERBOSITY, 2), 8},
-               {F("Pointer", FDSC_STRINGPTR, 2), 2 * sizeof(void *)},
-               {F("Unused", 20, 5), 0},
-               {F("Inner", FDSC_STRUCT, 2, &kInner), 2 * sizeof(Inner)}};
-  for (const auto &c : cases) {
-    unsigned char record[40];
-    for (size_t i = 0; i < sizeof record; ++i) record[i] = static_cast<unsigned char>(i);
-    unsigned char copy[40];
-    std::memcpy(copy, record, sizeof record);
-    cursor = record;
-    SwpSwapField(&cursor, &c.field, 1);
-    EXPECT_EQ(cursor, record + c.extent) << c.field.name;
-    if (c.field.type != FDSC_STRUCT) {
-      EXPECT_EQ(Hex(record, 40), Hex(copy, 40)) << c.field.name;
-    }
-  }
 }
 
 TEST(Swap, StructurePointersAreFollowedOnlyWhenAsked) {
@@ -243,48 +208,6 @@ TEST(Swap, StructurePointersAreFollowedOnlyWhenAsked) {
   cursor = &none;
   SwpSwapField(&cursor, &field, 1);
   EXPECT_EQ(cursor, &none + 2);
-}
-
-// Structures inside structures inside a pointed-to structure: swapped
-// twice, every byte is back; once, every number is reversed.
-TEST(Swap, NestedStructuresSwapTwiceToTheSameBytes) {
-#pragma pack(push, 1)
-  struct Middle {
-    uint32_t head;
-    Inner inner[3];
-  };
-  struct Top {
-    uint16_t tag;
-    Middle middle[2];
-    Middle *more;
-  };
-#pragma pack(pop)
-  static const Sdsc middle =
-      S(sizeof(Middle), {F("Head", FDSC_ULONG, 1), F("Inner", FDSC_STRUCT, 3, &kInner)});
-  static const Sdsc top =
-      S(sizeof(Top), {F("Tag", FDSC_USHORT, 1), F("Middle", FDSC_STRUCT, 2, &middle),
-                      F("More", FDSC_STRUCTPTR, 1, &middle)});
-  Middle more{};
-  Top record{};
-  record.more = &more;
-  record.tag = 0x1234;
-  for (int m = 0; m < 2; ++m) {
-    record.middle[m].head = 0x01020304u + static_cast<uint32_t>(m);
-    for (int i = 0; i < 3; ++i) record.middle[m].inner[i] = {static_cast<int16_t>(i), 7, 1.0 + i};
-  }
-  more = record.middle[1];
-  const Top before = record;
-  const Middle moreBefore = more;
-  void *cursor = &record;
-  SwpSwapStructure(&cursor, &top, 1);
-  EXPECT_EQ(+record.tag, 0x3412);
-  EXPECT_EQ(+record.middle[1].head, 0x05030201u);
-  EXPECT_EQ(+record.middle[1].inner[2].small, 0x0200);
-  EXPECT_EQ(+more.inner[2].word, 0x07000000u);
-  cursor = &record;
-  SwpSwapStructure(&cursor, &top, 1);
-  EXPECT_TRUE(SameBytes(&record, &before, sizeof record));
-  EXPECT_TRUE(SameBytes(&more, &moreBefore, sizeof more));
 }
 
 }  // namespace

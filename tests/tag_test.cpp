@@ -18,6 +18,7 @@
 namespace {
 
 using qorb::test::ByteWriter;
+using qorb::test::Hex;
 
 // An anonymous temporary file, closed at the end of the test.
 class TempFile {
@@ -56,17 +57,6 @@ std::string Header(char order, uint16_t tagId, uint32_t length, uint32_t info1, 
   ByteWriter out(order == 'M');
   out.U8(static_cast<uint8_t>(order)).U8(magic).U16(tagId).U32(length).U32(info1).U32(info2);
   return out.bytes();
-}
-
-std::string Hex(const std::string &bytes) {
-  static const char kDigits[] = "0123456789ABCDEF";
-  std::string text;
-  for (unsigned char byte : bytes) {
-    if (!text.empty()) text += ' ';
-    text += kDigits[byte >> 4];
-    text += kDigits[byte & 15];
-  }
-  return text;
 }
 
 TEST(Tag, WritingLaysTheHeaderDownInTheIOrder) {

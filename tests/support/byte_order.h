@@ -1,6 +1,6 @@
 // byte_order.h - building bytes in a chosen byte order by hand, so that tests
 // can lay down what a machine of the other ("M") order writes without using
-// the library's own swaps; and comparing records byte for byte.
+// the library's own swaps; and showing and comparing bytes.
 #pragma once
 
 #include <cstdint>
@@ -55,6 +55,22 @@ class ByteWriter {
   bool msbFirst_;
   std::string bytes_;
 };
+
+// Bytes as upper-case hexadecimal pairs separated by blanks ("49 1F").
+inline std::string Hex(const void *data, std::size_t size) {
+  static const char kDigits[] = "0123456789ABCDEF";
+  std::string text;
+  for (std::size_t i = 0; i < size; ++i) {
+    const auto byte = static_cast<const unsigned char *>(data)[i];
+    if (i > 0) text += ' ';
+    text += kDigits[byte >> 4];
+    text += kDigits[byte & 15];
+  }
+  return text;
+}
+inline std::string Hex(const std::string &bytes) {
+  return Hex(bytes.data(), bytes.size());
+}
 
 // Whether two objects hold the same bytes (records compared as a whole,
 // byte-packed ones among them).
