@@ -5,7 +5,8 @@
  * cross the interface (in their documented field order) and the constants are
  * declared here. Records keep their 32-bit layout on a 32-bit build; on a
  * 64-bit host pointers take their native width in memory, while everything
- * that leaves the process (the sink record, log lines) stays byte-exact.
+ * that leaves the process (the sink record, log lines, packed blocks, tagged
+ * records) stays byte-exact.
  *
  * Results, unless a function says otherwise: the Sem family and the error
  * table return 0 for success, 258 for a wait that timed out, otherwise the
@@ -1220,7 +1221,8 @@ QORB_API uint32_t IniClose(IniFile *file);
  * (from the next multiple of 4; filler bytes are not written) the whole
  * Sdsc of an FDSC_STRUCT or FDSC_DOTTEDSTRING followed, field by field, by
  * what its used slots point to, or the Edsc of an enumeration followed by
- * its names. A pointer-type descriptor needs both FDSC_SKIP and FDSC_NOPACK:
+ * its names. Unused Sdsc slots are copied, their pointers as the low 32
+ * bits. A pointer-type descriptor needs both FDSC_SKIP and FDSC_NOPACK:
  * INI_RC_UNMARKED_POINTER, else 0. */
 QORB_API uint32_t IniPackFdsc(const Fdsc *descriptor, void *block);
 
