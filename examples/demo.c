@@ -6,8 +6,9 @@
  * line against an option table, reads its settings from a configuration
  * file into a record described by field descriptors (a structure, a list of
  * structures and a list of strings), surveys the listed folders on the
- * worker pool, writes the settings it used back out, records its findings
- * as tagged records, and ends with every tracked block given back.
+ * worker pool, records its findings as tagged records and reads them back,
+ * writes the settings it used back out, and ends with every tracked block
+ * given back.
  */
 #include <stdio.h>
 #include <string.h>
@@ -68,7 +69,7 @@ static const Fdsc kSurvey = {0, "Survey", 0, FDSC_STRUCT, 1, NULL, &kSettingsFie
 
 /* ---- The command line --------------------------------------------------- */
 
-enum { kHelpConfig = 201, kHelpOutput, kHelpVerbose };
+enum { kHelpConfig = 201, kHelpOutput, kHelpRecords, kHelpVerbose };
 
 #define SWITCH(letter, name, key) {0, 1, letter, 0, 0, key, CMD_TYPE_BOOLEAN, "", name, "", {0}}
 #define TEXT_ARGUMENT(letter, name, key, text) \
@@ -79,12 +80,15 @@ static CmdOptionStruct options[] = {
     TEXT_ARGUMENT('c', "configuration file", kHelpConfig, "demo.ini"),
     SWITCH('o', "output", kHelpOutput),
     TEXT_ARGUMENT('o', "settings written back", kHelpOutput, "effective.ini"),
+    SWITCH('r', "records", kHelpRecords),
+    TEXT_ARGUMENT('r', "findings as tagged records", kHelpRecords, "survey.tags"),
     SWITCH('v', "verbose", kHelpVerbose),
 };
 #define OPTION_COUNT ((uint32_t)(sizeof options / sizeof options[0]))
 #define CONFIG_PATH options[1].assignedValue.stringValue
 #define OUTPUT_PATH options[3].assignedValue.stringValue
-#define VERBOSE options[4].assignedValue.booleanValue
+#define RECORDS_PATH options[5].assignedValue.stringValue
+#define VERBOSE options[6].assignedValue.booleanValue
 
 static const CmdHelpEntry help[] = {
     {kHelpConfig,
@@ -92,6 +96,9 @@ static const CmdHelpEntry help[] = {
      "           [ Survey ] section, [ Survey Limits ] and one\n"
      "           [ Survey Folder n ] section per folder.\n"},
     {kHelpOutput, "-o file    Where the settings actually used are written back.\n"},
+    {kHelpRecords,
+     "-r file    Where the findings are recorded as tagged records (default\n"
+     "           survey.tags): one record per folder, then the run's totals.\n"},
     {kHelpVerbose, "-v         Also list every file that counts.\n"},
     {0, NULL}};
 
@@ -168,6 +175,62 @@ static void SurveyFolder(uintptr_t argument) {
   SemPostEvent(&job->done);
 }
 
+/* ---- The findings as tagged records ------------------------------------ */
+
+enum { kTagFolder = 1, kTagTotals = 2 };
+
+/* One record per surveyed folder: its path as data, the files counted and
+ * the subfolders in the header's two numbers; then the run's totals. */
+static int WriteFindings(FILE *stream, const Job *jobs, uint32_t count) {
+  uint32_t files = 0, subfolders = 0, i;
+  for (i = 0; i < count; ++i) {
+    const char *path = jobs[i].folder->path;
+    if (TagWriteRecord(stream, kTagFolder, (uint32_t)strlen(path) + 1, jobs[i].folder->files,
+                       jobs[i].subfolders, path) != 0) {
+      return 0;
+    }
+    files += jobs[i].folder->files;
+    subfolders += jobs[i].subfolders;
+  }
+  return TagWriteRecord(stream, kTagTotals, sizeof count, files, subfolders, &count) == 0;
+}
+
+/* Reads the file back as a later program would: finds each folder record in
+ * turn, then checks the totals against the sum of what it found. */
+static int ReadFindingsBack(FILE *stream, uint32_t *folders) {
+  TagHeader header;
+  char path[260];
+  uint32_t files = 0, subfolders = 0;
+  *folders = 0;
+  rewind(stream);
+  while (TagGetTag(stream, kTagFolder, &header) == 0) {
+    if (header.length == 0 || header.length > sizeof path) return 0;
+    if (fread(path, 1, header.length, stream) != header.length) return 0;
+    files += header.info1;
+    subfolders += header.info2;
+    ++*folders;
+  }
+  rewind(stream);
+  return TagGetTag(stream, kTagTotals, &header) == 0 && header.info1 == files &&
+         header.info2 == subfolders;
+}
+
+static void RecordFindings(const Job *jobs, uint32_t count, const char *path) {
+  FILE *stream = fopen(path, "w+b");
+  uint32_t folders = 0;
+  if (stream == NULL || !WriteFindings(stream, jobs, count) || fflush(stream) != 0) {
+    ErrPutError(NULL, 0.0, ERR_SEV_ERROR, 2, SOURCE, __LINE__, NULL, "cannot record to %s", path);
+  } else if (!ReadFindingsBack(stream, &folders)) {
+    ErrPutError(NULL, 0.0, ERR_SEV_ERROR, 2, SOURCE, __LINE__, NULL,
+                "the records in %s do not read back as written", path);
+  } else {
+    printf("Recorded the findings of %lu folder(s) and the totals as tagged records in %s,\n"
+           "and read them back: the totals match.\n",
+           (unsigned long)folders, path);
+  }
+  if (stream != NULL) fclose(stream);
+}
+
 /* ---- The request -------------------------------------------------------- */
 
 static void PresetDefaults(Settings *settings) {
@@ -198,7 +261,7 @@ static int ReadSettings(Settings *settings, const char *path) {
 
 /* Checks each folder, then hands the ones that exist to the pool and waits
  * for all of them. */
-static void Survey(Settings *settings, uint32_t verbose) {
+static void Survey(Settings *settings, uint32_t verbose, const char *recordsPath) {
   Job jobs[32];
   uint32_t count = 0, i;
   SemMutexHandle fileLock = 0;
@@ -241,6 +304,7 @@ static void Survey(Settings *settings, uint32_t verbose) {
   SemCreateEvent(&pause, NULL, 0, 0);
   while (ThdTerminate() != 0) SemWaitEvent(&pause, 1);
   SemCloseEvent(&pause);
+  RecordFindings(jobs, count, recordsPath);
   for (i = 0; i < count; ++i) SemCloseEvent(&jobs[i].done);
   SemCloseMutex(&fileLock);
 }
@@ -294,7 +358,7 @@ int main(int argc, char *argv[]) {
   if (!ReadSettings(&settings, CONFIG_PATH)) return 1;
   BaseSetVerbosity(settings.verbosity);
   printf("Surveying on %lu worker thread(s):\n", (unsigned long)settings.limits.workers);
-  Survey(&settings, VERBOSE);
+  Survey(&settings, VERBOSE, RECORDS_PATH);
   WriteSettings(&settings, OUTPUT_PATH);
   FreeSettings(&settings);
 
