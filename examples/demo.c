@@ -44,6 +44,8 @@ typedef struct Settings {
 
 static const Fdsc kIgnored = {0, "Ignore", 0, FDSC_STRINGPTR, 1, NULL, NULL};
 
+/* The tables keep one field per line. */
+/* clang-format off */
 static const Sdsc kFolderFields = {
     3, 0, sizeof(Folder), 0,
     {{0, "Path", 0, FDSC_STRINGPTR, 1, NULL, NULL},
@@ -65,16 +67,19 @@ static const Sdsc kSettingsFields = {7, 0, sizeof(Settings), 0,
                                       {0, "Limits", 0, FDSC_STRUCT, 1, NULL, &kLimitsFields},
                                       {0, "Folder", 0, FDSC_STRUCTLIST, 1, NULL, &kFolderFields}}};
 
+/* clang-format on */
 static const Fdsc kSurvey = {0, "Survey", 0, FDSC_STRUCT, 1, NULL, &kSettingsFields};
 
 /* ---- The command line --------------------------------------------------- */
 
 enum { kHelpConfig = 201, kHelpOutput, kHelpRecords, kHelpVerbose };
 
+/* clang-format off */
 #define SWITCH(letter, name, key) {0, 1, letter, 0, 0, key, CMD_TYPE_BOOLEAN, "", name, "", {0}}
 #define TEXT_ARGUMENT(letter, name, key, text) \
   {0, 0, letter, 0, 0, key, CMD_TYPE_STRING, "", name, text, {0}}
 
+/* clang-format on */
 static CmdOptionStruct options[] = {
     SWITCH('c', "configuration", kHelpConfig),
     TEXT_ARGUMENT('c', "configuration file", kHelpConfig, "demo.ini"),
@@ -224,9 +229,10 @@ static void RecordFindings(const Job *jobs, uint32_t count, const char *path) {
     ErrPutError(NULL, 0.0, ERR_SEV_ERROR, 2, SOURCE, __LINE__, NULL,
                 "the records in %s do not read back as written", path);
   } else {
-    printf("Recorded the findings of %lu folder(s) and the totals as tagged records in %s,\n"
-           "and read them back: the totals match.\n",
-           (unsigned long)folders, path);
+    printf(
+        "Recorded the findings of %lu folder(s) and the totals as tagged records in %s,\n"
+        "and read them back: the totals match.\n",
+        (unsigned long)folders, path);
   }
   if (stream != NULL) fclose(stream);
 }
