@@ -14,6 +14,10 @@
 
 namespace qorb::test {
 
+// The layer's numbers of the two drives.
+inline constexpr int kDriveC = 3;
+inline constexpr int kDriveD = 4;
+
 // Why tests on C: and D: are left out where the drives are not theirs.
 inline constexpr char kNoTestDrives[] =
     "C: and D: are the system's own here; set QORB_TEST_DRIVES=1 only where the tests may "

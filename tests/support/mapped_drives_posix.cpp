@@ -14,14 +14,8 @@
 #include "support/temp_directory.h"
 
 namespace qorb::test {
-namespace {
 
 namespace fs = std::filesystem;
-
-constexpr int kDriveC = 3;
-constexpr int kDriveD = 4;
-
-}  // namespace
 
 bool TestDrivesAvailable() {
   return true;

@@ -8,12 +8,6 @@
 // system's wide-character calls to remove trees with long names.
 #ifdef _WIN32
 
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#define WIN32_LEAN_AND_MEAN
-#include <windows.h>
-
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -21,15 +15,13 @@
 #include <vector>
 
 #include "platform/files.h"
+#include "platform/win32/windows_api.h"
 #include "support/mapped_drives.h"
 
 namespace qorb::test {
 namespace {
 
 namespace fs = std::filesystem;
-
-constexpr int kDriveC = 3;
-constexpr int kDriveD = 4;
 
 // The entries of a drive's root, less the one tree the tests own there.
 std::vector<RootEntry> RootEntries(const char *root, const char *owned) {
