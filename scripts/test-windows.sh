@@ -2,7 +2,9 @@
 # Builds qorb32n.dll for x86-64 and i686 Windows with MinGW-w64 and runs the
 # test suite under wine64 in a throw-away Wine prefix; the i686 tests run
 # where a 32-bit Wine is installed, and otherwise only the check of the i686
-# DLL's export table does. Ends with one line "windows: N passed, N failed";
+# DLL's export table does. The prefix lends the tests its drive C: and a
+# D: of its own (QORB_TEST_DRIVES=1), so that the file, path and
+# configuration tests run there too. Ends with one line "windows: N passed, N failed";
 # exits 3 (after one line saying why) when Wine cannot start here, non-zero
 # when anything failed.
 set -u
@@ -38,6 +40,21 @@ if ! timeout 300 "${wine64}" wineboot --init >/dev/null 2>&1 </dev/null; then
   echo "skipping windows: Wine cannot start here (wineboot failed in a fresh prefix)"
   exit 3
 fi
+
+# The file, path and configuration tests own C:\work, D:\data and what
+# they add to both roots: C: is the prefix's own drive_c, D: a folder of the
+# prefix, and the variable tells the tests that both are theirs. The server
+# and services start again (as above) so that the prefix knows its new drive.
+mkdir -p "${WINEPREFIX}/drive_d"
+ln -sfn ../drive_d "${WINEPREFIX}/dosdevices/d:"
+"${wineserver}" -k >/dev/null 2>&1
+"${wineserver}" -w >/dev/null 2>&1
+"${wineserver}" -p >/dev/null 2>&1 </dev/null
+if ! timeout 300 "${wine64}" wineboot >/dev/null 2>&1 </dev/null; then
+  echo "skipping windows: Wine cannot start again in its prefix after D: was added"
+  exit 3
+fi
+export QORB_TEST_DRIVES=1
 
 passed=0
 failed=0

@@ -17,8 +17,8 @@
 #include "ini/walker.h"
 #include "qorb32n.h"
 #include "support/descriptors.h"
+#include "support/line_ends.h"
 #include "support/mapped_drives.h"
-#include "support/posix_only.h"
 #include "support/tracked_balance.h"
 
 namespace {
@@ -26,6 +26,7 @@ namespace {
 using qorb::ini::Flow;
 
 using qorb::test::F;
+using qorb::test::HostLineEnds;
 using qorb::test::S;
 
 // Frees what IniRead allocated into a record, by walking its descriptor:
@@ -130,7 +131,7 @@ std::vector<std::string> Entries(const IniFile *file) {
 // The tests that read and write files on C: and D:.
 class IniFiles : public Ini {
  protected:
-  void SetUp() override { QORB_POSIX_ONLY(qorb::test::kNoDriveMapping); }
+  void SetUp() override { QORB_NEEDS_TEST_DRIVES(); }
 };
 
 TEST_F(Ini, TypeTableExtentsAndPackedSizes) {
@@ -441,9 +442,9 @@ TEST_F(IniFiles, DocumentedExampleWritesAndReadsBack) {
   EXPECT_EQ(IniWrite(file, &cfg, &kCfg), 0u);
   EXPECT_EQ(IniClose(file), 0u);
   EXPECT_EQ(FileText("C:\\data\\cfg.ini"),
-            "[ cfg.ini ]\n\n[ Cfg ]\n  Port = 80\n  Label = \"full\"\n  Items 1 = 1\n"
-            "  Items 2 = 2\n  Level = Error|Warning\n  Wait = 1m30s\n\n[ Cfg Line 1 ]\n"
-            "  Speed = 300\n\n[ Cfg Line 2 ]\n  Speed = 600\n");
+            HostLineEnds("[ cfg.ini ]\n\n[ Cfg ]\n  Port = 80\n  Label = \"full\"\n  Items 1 = 1\n"
+                         "  Items 2 = 2\n  Level = Error|Warning\n  Wait = 1m30s\n\n"
+                         "[ Cfg Line 1 ]\n  Speed = 300\n\n[ Cfg Line 2 ]\n  Speed = 600\n"));
 
   file = IniOpen("C:\\data\\cfg.ini", INI_MODE_READ);
   ASSERT_NE(file, nullptr);
@@ -574,10 +575,13 @@ TEST_F(IniFiles, EveryTypeRoundTrips) {
     LstInsert(every.numbers, number, LST_AT_END);
   }
   const std::string text = WriteText(&every, kEvery);
-  EXPECT_NE(text.find("  ULong = 0xBEEF\n"), std::string::npos) << text;
+  EXPECT_NE(text.find(HostLineEnds("  ULong = 0xBEEF\n")), std::string::npos) << text;
   EXPECT_EQ(text.find("Skipped"), std::string::npos) << text;
-  EXPECT_NE(text.find("  Host 1 = \"alpha\"\n  Host 2 = \"beta\"\n"), std::string::npos) << text;
-  EXPECT_NE(text.find("\n[ Every Item 3 ]\n  Number = 12\n"), std::string::npos) << text;
+  EXPECT_NE(text.find(HostLineEnds("  Host 1 = \"alpha\"\n  Host 2 = \"beta\"\n")),
+            std::string::npos)
+      << text;
+  EXPECT_NE(text.find(HostLineEnds("\n[ Every Item 3 ]\n  Number = 12\n")), std::string::npos)
+      << text;
 
   IniFile *file = IniOpen("C:\\work\\w.ini", INI_MODE_READ);
   ASSERT_NE(file, nullptr);
@@ -755,7 +759,7 @@ TEST_F(IniFiles, WritingEdgeCases) {
   const uint32_t levels[] = {0x2000, 0};
   const Sdsc levelPair = S(8, {F("Level", FDSC_VERBOSITY, 1), F("Wait", FDSC_DURATION, 1)});
   EXPECT_EQ(WriteText(levels, F("Top", FDSC_STRUCT, 1, &levelPair)),
-            "[ w.ini ]\n\n[ Top ]\n  Level =  Info\n  Wait = \n");
+            HostLineEnds("[ w.ini ]\n\n[ Top ]\n  Level =  Info\n  Wait = \n"));
 
   // Empty and missing lists, a NULL structure pointer and a skipped field
   // write nothing, and the field after each comes out with its own value.
@@ -771,7 +775,7 @@ TEST_F(IniFiles, WritingEdgeCases) {
                       F("Ptr", FDSC_STRUCTPTR, 1, &kInner),
                       F("Skipped", FDSC_ULONG, 1, nullptr, FDSC_SKIP), F("After", FDSC_ULONG, 1)});
   EXPECT_EQ(WriteText(&holder, F("H", FDSC_STRUCT, 1, &holderFields)),
-            "[ w.ini ]\n\n[ H ]\n  After = 42\n");
+            HostLineEnds("[ w.ini ]\n\n[ H ]\n  After = 42\n"));
   LstFreeList_(holder.empty);
 
   // An unknown enumeration value reads back as 0; a NULL string as "".
@@ -781,7 +785,8 @@ TEST_F(IniFiles, WritingEdgeCases) {
   } odd{nullptr, 77};
   const Sdsc oddFields = S(sizeof odd, {kHost, F("Colour", FDSC_ENUM, 1, &kColours)});
   const Fdsc oddField = F("Odd", FDSC_STRUCT, 1, &oddFields);
-  EXPECT_EQ(WriteText(&odd, oddField), "[ w.ini ]\n\n[ Odd ]\n  Host = \"\"\n  Colour = Unknown\n");
+  EXPECT_EQ(WriteText(&odd, oddField),
+            HostLineEnds("[ w.ini ]\n\n[ Odd ]\n  Host = \"\"\n  Colour = Unknown\n"));
   IniFile *file = IniOpen("C:\\work\\w.ini", INI_MODE_READ);
   ASSERT_NE(file, nullptr);
   EXPECT_EQ(IniRead(file, &odd, &oddField), 0u);
@@ -803,7 +808,8 @@ TEST_F(IniFiles, WritingEdgeCases) {
       S(sizeof lengthy, {F("Text", FDSC_STRINGPTR, 1), F(longName.c_str(), FDSC_ULONG, 1),
                          F(longName.c_str(), FDSC_STRUCT, 1, &kLine)});
   const std::string text = WriteText(&lengthy, F("L", FDSC_STRUCT, 1, &lengthyFields));
-  EXPECT_EQ(text, "[ w.ini ]\n\n[ L ]\n  Text = \"" + std::string(127 - 11, 'v') + "\"\n");
+  EXPECT_EQ(text,
+            HostLineEnds("[ w.ini ]\n\n[ L ]\n  Text = \"" + std::string(127 - 11, 'v') + "\"\n"));
   file = IniOpen("C:\\work\\w.ini", INI_MODE_READ);
   ASSERT_NE(file, nullptr);
   IniClose(file);
@@ -812,7 +818,7 @@ TEST_F(IniFiles, WritingEdgeCases) {
   file = IniOpen("C:\\cfg\\my_app.ini", INI_MODE_WRITE);
   ASSERT_NE(file, nullptr);
   IniClose(file);
-  EXPECT_EQ(FileText("C:\\cfg\\my_app.ini"), "[ my_app.ini ]\n");
+  EXPECT_EQ(FileText("C:\\cfg\\my_app.ini"), HostLineEnds("[ my_app.ini ]\n"));
   EXPECT_EQ(IniOpen("C:\\cfg\\my_app.ini", INI_MODE_READ), nullptr);
   EXPECT_EQ(IniOpen("C:\\missing\\x.ini", INI_MODE_WRITE), nullptr);
   EXPECT_EQ(IniOpen("C:\\missing\\x.ini", INI_MODE_READ), nullptr);

@@ -20,6 +20,7 @@
 #include "platform/common/text_compare.h"
 #include "platform/common/wildcard.h"
 #include "platform/files.h"
+#include "support/line_ends.h"
 #include "support/mapped_drives.h"
 #include "support/posix_only.h"
 #include "support/temp_directory.h"
@@ -66,10 +67,19 @@ Listing Search(const char *pattern, std::uint32_t *error) {
   return found;
 }
 
+// A drive root's listing: the test's own entries and what the drive held
+// before the test.
+Listing RootListing(const qorb::test::MappedDrives &drives, char drive, Listing own) {
+  for (const qorb::test::RootEntry &entry : drives.ForeignRootEntries(drive)) {
+    own.emplace(entry.name, entry.directory);
+  }
+  return own;
+}
+
 }  // namespace
 
 TEST(PlatformDrives, NamesResolveThroughTheDriveTable) {
-  QORB_POSIX_ONLY(qorb::test::kNoDriveMapping);
+  QORB_NEEDS_TEST_DRIVES();
   qorb::test::MappedDrives drives;
   EXPECT_EQ(plat::CurrentDrive(), kDriveC);
   EXPECT_EQ(WorkingDirectory(), "C:\\work\\src");
@@ -107,7 +117,7 @@ TEST(PlatformDrives, NamesResolveThroughTheDriveTable) {
 }
 
 TEST(PlatformDrives, EachDriveKeepsItsWorkingDirectory) {
-  QORB_POSIX_ONLY(qorb::test::kNoDriveMapping);
+  QORB_NEEDS_TEST_DRIVES();
   qorb::test::MappedDrives drives;
   ASSERT_TRUE(plat::ChangeCurrentDrive(kDriveD));
   EXPECT_EQ(WorkingDirectory(), "D:\\data");
@@ -133,7 +143,11 @@ TEST(PlatformDrives, EachDriveKeepsItsWorkingDirectory) {
   fs::current_path(drives.Host("C:\\work\\src"));
   EXPECT_EQ(plat::CurrentDrive(), kDriveC);
   EXPECT_EQ(WorkingDirectory(), "C:\\work\\src");
-  // Outside every drive there is no working directory to resolve against.
+}
+
+TEST(PlatformDrives, OutsideEveryDriveNothingResolvesByTheWorkingDirectory) {
+  QORB_POSIX_ONLY("on Windows every directory lies on a drive");
+  qorb::test::MappedDrives drives;
   fs::current_path(drives.Host("C:\\").parent_path().parent_path());
   EXPECT_EQ(WorkingDirectory(), "error 3");
   EXPECT_FALSE(Touch("x.txt"));
@@ -142,37 +156,73 @@ TEST(PlatformDrives, EachDriveKeepsItsWorkingDirectory) {
   ASSERT_TRUE(plat::ChangeWorkingDirectory("C:\\work\\src"));
 }
 
+// Drives that do not exist, on every host: no number, past Z:, and Q:,
+// which neither the temporary drives nor the test prefix have (though it
+// may be mapped where mapping is emulated).
+TEST(PlatformDrives, MissingDrivesAreRefused) {
+  QORB_NEEDS_TEST_DRIVES();
+  qorb::test::MappedDrives drives;
+  for (int drive : {0, 27}) {
+    EXPECT_FALSE(plat::MapDrive(drive, "/")) << drive;
+    EXPECT_EQ(plat::LastError(), 15u) << drive;
+  }
+  for (int drive : {0, 17, 27}) {
+    EXPECT_FALSE(plat::UnmapDrive(drive)) << drive;
+    EXPECT_EQ(plat::LastError(), 15u) << drive;
+    EXPECT_FALSE(plat::ChangeCurrentDrive(drive)) << drive;
+    EXPECT_EQ(plat::LastError(), 15u) << drive;
+    char root[8];
+    EXPECT_FALSE(plat::HostDirectoryOfDrive(drive, root, sizeof root)) << drive;
+    EXPECT_EQ(plat::LastError(), 15u) << drive;
+  }
+  // The current drive stays, in its working directory.
+  EXPECT_FALSE(plat::UnmapDrive(kDriveC));
+  EXPECT_EQ(plat::CurrentDrive(), kDriveC);
+  EXPECT_EQ(WorkingDirectory(), "C:\\work\\src");
+}
+
 TEST(PlatformDrives, MappingRefusals) {
-  QORB_POSIX_ONLY(qorb::test::kNoDriveMapping);
+  QORB_POSIX_ONLY("drives map to other host directories only in the emulated drive map");
   qorb::test::MappedDrives drives;
   drives.MakeFile("C:\\file.txt");
   const std::string file = drives.Host("C:\\file.txt").string();
-  EXPECT_FALSE(plat::MapDrive(0, "/"));
-  EXPECT_EQ(plat::LastError(), 15u);
-  EXPECT_FALSE(plat::MapDrive(27, "/"));
   EXPECT_FALSE(plat::MapDrive(5, (file + ".missing").c_str()));
   EXPECT_EQ(plat::LastError(), 3u);
   EXPECT_FALSE(plat::MapDrive(5, file.c_str()));
   EXPECT_EQ(plat::LastError(), 3u);
   EXPECT_FALSE(plat::MapDrive(5, nullptr));
   EXPECT_EQ(plat::LastError(), 87u);
-  // The current drive stays mapped; an unmapped one cannot be entered.
+  // The current drive stays mapped.
   EXPECT_FALSE(plat::UnmapDrive(kDriveC));
   EXPECT_EQ(plat::LastError(), 5u);
-  EXPECT_FALSE(plat::UnmapDrive(17));
-  EXPECT_EQ(plat::LastError(), 15u);
-  EXPECT_FALSE(plat::ChangeCurrentDrive(17));
-  EXPECT_EQ(plat::LastError(), 15u);
   char root[8];
   EXPECT_FALSE(plat::HostDirectoryOfDrive(kDriveC, root, sizeof root));
   EXPECT_EQ(plat::LastError(), 206u);
+}
 
-  // A working directory whose text passes 255 characters is refused.
+// A directory whose text passes 255 characters is refused.
+std::string DeepDirectory() {
   const std::string part(100, 'p');
-  const std::string deep = "C:\\" + part + "\\" + part + "\\" + part;
+  return "C:\\" + part + "\\" + part + "\\" + part;
+}
+
+TEST(PlatformDrives, OverlongWorkingDirectoriesAreRefused) {
+  QORB_NEEDS_TEST_DRIVES();
+  qorb::test::MappedDrives drives;
+  const std::string deep = DeepDirectory();
   drives.MakeDirectory(deep);
   EXPECT_FALSE(plat::ChangeWorkingDirectory(deep.c_str()));
   EXPECT_EQ(plat::LastError(), 206u);
+  EXPECT_EQ(WorkingDirectory(), "C:\\work\\src");
+}
+
+// A drive left in such a directory (entered outside the layer) comes back
+// at its root.
+TEST(PlatformDrives, OverlongWorkingDirectoryIsKeptAsTheRoot) {
+  QORB_POSIX_ONLY("a Windows process cannot enter a directory whose name passes 258 characters");
+  qorb::test::MappedDrives drives;
+  const std::string deep = DeepDirectory();
+  drives.MakeDirectory(deep);
   fs::current_path(drives.Host(deep));
   EXPECT_EQ(WorkingDirectory(), "error 206");
   EXPECT_TRUE(plat::ChangeCurrentDrive(kDriveD));
@@ -181,7 +231,7 @@ TEST(PlatformDrives, MappingRefusals) {
 }
 
 TEST(PlatformFiles, DirectorySearchMatchesAndListsDotEntriesBelowTheRoot) {
-  QORB_POSIX_ONLY(qorb::test::kNoDriveMapping);
+  QORB_NEEDS_TEST_DRIVES();
   qorb::test::MappedDrives drives;
   for (const char *name : {"C:\\data\\a.txt", "C:\\data\\B.TXT", "C:\\data\\c.log"}) {
     drives.MakeFile(name);
@@ -199,9 +249,9 @@ TEST(PlatformFiles, DirectorySearchMatchesAndListsDotEntriesBelowTheRoot) {
                                                   {"sub.txt", true}}));
   EXPECT_EQ(Search("C:..\\..\\data\\?.LOG", &error), (Listing{{"c.log", false}}));
   // A drive's root lists no way up.
-  EXPECT_EQ(Search("C:\\*", &error), (Listing{{"data", true}, {"work", true}}));
+  EXPECT_EQ(Search("C:\\*", &error), RootListing(drives, 'C', {{"data", true}, {"work", true}}));
   EXPECT_EQ(Search("D:*", &error), (Listing{{".", true}, {"..", true}}));
-  EXPECT_EQ(Search("D:\\*", &error), (Listing{{"data", true}}));
+  EXPECT_EQ(Search("D:\\*", &error), RootListing(drives, 'D', {{"data", true}}));
   EXPECT_EQ(Search("D:\\data\\*.*", &error), (Listing{{".", true}, {"..", true}}));
   EXPECT_EQ(Search("C:\\data\\*.doc", &error), Listing{});
   EXPECT_EQ(error, 2u);
@@ -212,7 +262,7 @@ TEST(PlatformFiles, DirectorySearchMatchesAndListsDotEntriesBelowTheRoot) {
 }
 
 TEST(PlatformFiles, DirectoriesStatusAndFreeSpace) {
-  QORB_POSIX_ONLY(qorb::test::kNoDriveMapping);
+  QORB_NEEDS_TEST_DRIVES();
   qorb::test::MappedDrives drives;
   EXPECT_TRUE(plat::MakeDirectory("C:\\new"));
   EXPECT_TRUE(fs::is_directory(drives.Host("C:\\new")));
@@ -246,7 +296,7 @@ TEST(PlatformFiles, DirectoriesStatusAndFreeSpace) {
 }
 
 TEST(PlatformFiles, TextReadsSeeCrLfAsLf) {
-  QORB_POSIX_ONLY(qorb::test::kNoDriveMapping);
+  QORB_NEEDS_TEST_DRIVES();
   qorb::test::MappedDrives drives;
   // Lines of every length put a CR at every place of the reader's chunks.
   std::string windows;
@@ -276,13 +326,19 @@ TEST(PlatformFiles, TextReadsSeeCrLfAsLf) {
     EXPECT_EQ(ReadAll(binary), windows) << mode;
     (void)std::fclose(binary);
   }
-  // Writing keeps LF as it is.
-  std::FILE *out = plat::OpenHostFile("D:out.txt", "w");
-  ASSERT_NE(out, nullptr);
-  (void)std::fputs("a\nb\n", out);
-  (void)std::fclose(out);
-  std::ifstream written(drives.Host("D:\\data\\out.txt"), std::ios::binary);
-  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(written), {}), "a\nb\n");
+  // Writing in text mode gives the host's line ends; in binary mode, the
+  // bytes as they are.
+  for (const char *mode : {"w", "wb"}) {
+    std::FILE *out = plat::OpenHostFile("D:out.txt", mode);
+    ASSERT_NE(out, nullptr);
+    (void)std::fputs("a\nb\n", out);
+    (void)std::fclose(out);
+    std::ifstream written(drives.Host("D:\\data\\out.txt"), std::ios::binary);
+    const bool text = mode[1] == '\0';
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(written), {}),
+              text ? qorb::test::HostLineEnds("a\nb\n") : "a\nb\n")
+        << mode;
+  }
 }
 
 // The layer on whatever the host gives, with no drive mapped: a temporary

@@ -112,7 +112,9 @@ class DirectorySearch {
 // failure with the last error set (a directory is refused with 5). A file
 // opened for reading in text mode ("r" without "b" or "+") sees each CR LF
 // pair as a lone LF; positions count the file's bytes. Writes keep the
-// host's line ends: LF on POSIX, CR LF in the Windows run-time's text mode.
+// host's line ends: LF on POSIX, CR LF in the Windows run-time's text mode
+// ("w" or "a" without "b"). A mode with "+" reads and writes the file's own
+// bytes on every host.
 std::FILE *OpenHostFile(const char *pathName, const char *mode);
 
 }  // namespace qorb::plat

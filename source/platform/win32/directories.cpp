@@ -18,7 +18,7 @@ bool Fail(std::uint32_t code) {
 // Refuses a missing path name or result, and a drive that does not exist.
 bool CheckArguments(const char *pathName, const void *result) {
   if (pathName == nullptr || result == nullptr) return Fail(kErrorInvalidParameter);
-  return win32::PathDriveExists(pathName);
+  return win32::AcceptPathName(pathName);
 }
 
 bool StatusOf(const char *pathName, WIN32_FILE_ATTRIBUTE_DATA *data) {

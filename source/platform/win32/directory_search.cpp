@@ -54,7 +54,7 @@ bool DirectorySearch::Begin(const char *pattern, FoundEntry *entry) {
   if (pattern == nullptr || entry == nullptr || state_ != nullptr) {
     return Refuse(kErrorInvalidParameter);
   }
-  if (!win32::PathDriveExists(pattern)) return false;
+  if (!win32::AcceptPathName(pattern)) return false;
   const char *namePart = NamePartOf(pattern);
   const std::size_t nameLength = std::strlen(namePart);
   if (nameLength == 0 || nameLength > kMaxWildcardPattern) return Refuse(kErrorFileNotFound);

@@ -69,7 +69,8 @@ bool DriveExists(int drive) {
   return drive >= 1 && drive <= kDriveCount && ((GetLogicalDrives() >> (drive - 1)) & 1u) != 0;
 }
 
-bool PathDriveExists(const char *pathName) {
+bool AcceptPathName(const char *pathName) {
+  if (std::strlen(pathName) >= MAX_PATH) return Fail(kErrorNameTooLong);
   const int drive = SplitDrive(pathName).drive;
   return drive == 0 || DriveExists(drive) || Fail(kErrorInvalidDrive);
 }
@@ -132,7 +133,7 @@ bool ReadDriveWorkingDirectory(int drive, char *buffer, std::size_t capacity) {
 
 bool ChangeWorkingDirectory(const char *pathName) {
   if (pathName == nullptr) return Fail(kErrorInvalidParameter);
-  if (!win32::PathDriveExists(pathName)) return false;
+  if (!win32::AcceptPathName(pathName)) return false;
   char full[MAX_PATH];
   const DWORD length = GetFullPathNameA(pathName, sizeof full, full, nullptr);
   if (length == 0) return Fail(GetLastError());

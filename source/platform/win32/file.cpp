@@ -2,7 +2,9 @@
 //
 // Relies on the C run-time's fopen, whose text mode is the one the library
 // promises: CR LF read as LF, LF written as CR LF; its failures carry the
-// system's own code in _doserrno. Appending is the exception: the run-time
+// system's own code in _doserrno. A mode that reads and writes ("+") opens
+// in binary, as on every host, so such a stream sees the file's own bytes
+// rather than the run-time's text mode for updates. Appending is the exception: the run-time
 // moves to the end and then writes, so two writers can land on the same
 // spot; a handle with the right to append only (FILE_APPEND_DATA) has the
 // system put every write at the end, whole, as O_APPEND does on POSIX.
@@ -24,6 +26,25 @@ namespace {
 std::FILE *Refuse(std::uint32_t code) {
   SetLastError(code);
   return nullptr;
+}
+
+// The longest fopen mode passed on ("r+b" with the run-time's extra
+// letters leaves room to spare).
+constexpr std::size_t kModeCapacity = 16;
+
+bool IsUpdateWithoutTranslation(const char *mode) {
+  return std::strchr(mode, '+') != nullptr && std::strchr(mode, 'b') == nullptr &&
+         std::strchr(mode, 't') == nullptr;
+}
+
+// The mode for the run-time: an update mode gains "b"; false when the mode
+// is too long to be one.
+bool RunTimeMode(const char *mode, char (&out)[kModeCapacity]) {
+  const std::size_t length = std::strlen(mode);
+  if (length + 2 > sizeof out) return false;
+  std::memcpy(out, mode, length + 1);
+  if (IsUpdateWithoutTranslation(mode)) std::memcpy(out + length, "b", 2);
+  return true;
 }
 
 bool IsPlainAppend(const char *mode) {
@@ -55,10 +76,12 @@ std::FILE *OpenForAppending(const char *pathName, const char *mode) {
 std::FILE *OpenHostFile(const char *pathName, const char *mode) {
   if (pathName == nullptr || mode == nullptr) return Refuse(kErrorInvalidParameter);
   if (pathName[0] == '\0') return Refuse(kErrorFileNotFound);
-  if (!win32::PathDriveExists(pathName)) return nullptr;
+  if (!win32::AcceptPathName(pathName)) return nullptr;
   if (IsPlainAppend(mode)) return OpenForAppending(pathName, mode);
+  char runTimeMode[kModeCapacity];
+  if (!RunTimeMode(mode, runTimeMode)) return Refuse(kErrorInvalidParameter);
   _doserrno = 0;
-  std::FILE *file = std::fopen(pathName, mode);
+  std::FILE *file = std::fopen(pathName, runTimeMode);
   if (file != nullptr) return file;
   // A mode the run-time refuses leaves no system code behind.
   return Refuse(_doserrno != 0 ? static_cast<std::uint32_t>(_doserrno) : kErrorInvalidParameter);
