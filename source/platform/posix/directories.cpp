@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cerrno>
 
+#include "platform/common/refuse.h"
 #include "platform/files.h"
 #include "platform/posix/drive_table.h"
 #include "platform/posix/host_error.h"
@@ -24,14 +25,9 @@ std::uint32_t ClampTo32(std::uint64_t value) {
   return static_cast<std::uint32_t>(std::min<std::uint64_t>(value, 0xFFFFFFFFu));
 }
 
-bool Fail(std::uint32_t code) {
-  SetLastError(code);
-  return false;
-}
-
 // Refuses a missing path name or result, then resolves the path name.
 bool ResolveArguments(const char *pathName, const void *result, HostPath *host) {
-  if (pathName == nullptr || result == nullptr) return Fail(kErrorInvalidParameter);
+  if (pathName == nullptr || result == nullptr) return Refuse(kErrorInvalidParameter);
   return ResolveHostPath(pathName, host);
 }
 
@@ -40,14 +36,14 @@ bool ResolveArguments(const char *pathName, const void *result, HostPath *host) 
 bool MakeDirectory(const char *pathName) {
   HostPath host;
   if (!ResolveArguments(pathName, pathName, &host)) return false;
-  return mkdir(host.path, 0777) == 0 || Fail(PathErrorFromErrno(errno));
+  return mkdir(host.path, 0777) == 0 || Refuse(PathErrorFromErrno(errno));
 }
 
 bool GetEntryStatus(const char *pathName, EntryStatus *status) {
   HostPath host;
   if (!ResolveArguments(pathName, status, &host)) return false;
   struct stat hostStatus {};
-  if (stat(host.path, &hostStatus) != 0) return Fail(WindowsErrorFromErrno(errno));
+  if (stat(host.path, &hostStatus) != 0) return Refuse(WindowsErrorFromErrno(errno));
   status->mode = S_ISDIR(hostStatus.st_mode) ? kModeDirectory : 0;
   if (S_ISREG(hostStatus.st_mode)) status->mode |= kModeRegular;
   status->size = static_cast<std::uint64_t>(hostStatus.st_size);
@@ -58,7 +54,7 @@ bool QueryDiskSpace(const char *pathName, DiskSpace *space) {
   HostPath host;
   if (!ResolveArguments(pathName, space, &host)) return false;
   struct statvfs volume {};
-  if (statvfs(host.path, &volume) != 0) return Fail(PathErrorFromErrno(errno));
+  if (statvfs(host.path, &volume) != 0) return Refuse(PathErrorFromErrno(errno));
   const std::uint64_t blockBytes = volume.f_frsize != 0 ? volume.f_frsize : volume.f_bsize;
   const bool wholeSectors = blockBytes % kSectorBytes == 0;
   space->bytesPerSector = ClampTo32(wholeSectors ? kSectorBytes : blockBytes);

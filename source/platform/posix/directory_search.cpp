@@ -12,6 +12,7 @@
 #include <new>
 
 #include "platform/common/path_text.h"
+#include "platform/common/refuse.h"
 #include "platform/common/wildcard.h"
 #include "platform/files.h"
 #include "platform/posix/drive_table.h"
@@ -36,11 +37,6 @@ bool IsDirectoryEntry(DIR *directory, const dirent *entry) {
   if (entry->d_type != DT_UNKNOWN && entry->d_type != DT_LNK) return false;
   struct stat status {};
   return fstatat(dirfd(directory), entry->d_name, &status, 0) == 0 && S_ISDIR(status.st_mode);
-}
-
-bool Refuse(std::uint32_t code) {
-  SetLastError(code);
-  return false;
 }
 
 }  // namespace

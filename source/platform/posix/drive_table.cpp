@@ -17,6 +17,7 @@
 #include <mutex>
 
 #include "platform/common/path_text.h"
+#include "platform/common/refuse.h"
 #include "platform/files.h"
 #include "platform/posix/drive_table.h"
 #include "platform/posix/host_error.h"
@@ -57,11 +58,6 @@ bool IsValidDrive(int drive) {
 
 bool IsMapped(const DriveTable &table, int drive) {
   return IsValidDrive(drive) && table.drives[drive].mapped;
-}
-
-bool Fail(std::uint32_t code) {
-  SetLastError(code);
-  return false;
 }
 
 // The part of a host path below root ("" for root itself), or nullptr when
@@ -123,7 +119,7 @@ void RememberCurrentDirectory(DriveTable &table) {
 bool ComposeHostPath(const Drive &drive, const char *below, char *out, std::size_t capacity) {
   const std::size_t rootLength = drive.root[1] == '\0' ? 0 : std::strlen(drive.root);
   const std::size_t belowLength = std::strlen(below);
-  if (rootLength + 1 + belowLength >= capacity) return Fail(kErrorNameTooLong);
+  if (rootLength + 1 + belowLength >= capacity) return Refuse(kErrorNameTooLong);
   std::memcpy(out, drive.root, rootLength);
   out[rootLength] = '/';
   std::memcpy(out + rootLength + 1, below, belowLength + 1);
@@ -155,16 +151,16 @@ bool Resolve(DriveTable &table, const char *pathName, Resolution *out) {
   const std::uint32_t syncError = LastError();
   const DriveSplit split = SplitDrive(pathName);
   const int drive = split.drive == 0 ? table.current : split.drive;
-  if (!IsMapped(table, drive)) return Fail(kErrorInvalidDrive);
+  if (!IsMapped(table, drive)) return Refuse(kErrorInvalidDrive);
   out->drive = drive;
   out->below[0] = '\0';
   if (!IsPathSeparator(split.rest[0])) {
     const char *base = WorkingBelow(table, drive, currentBelow, syncError);
     if (base == nullptr) return false;
-    if (std::strlen(base) >= sizeof out->below) return Fail(kErrorNameTooLong);
+    if (std::strlen(base) >= sizeof out->below) return Refuse(kErrorNameTooLong);
     std::strcpy(out->below, base);
   }
-  if (!AppendPathParts(out->below, sizeof out->below, split.rest)) return Fail(kErrorNameTooLong);
+  if (!AppendPathParts(out->below, sizeof out->below, split.rest)) return Refuse(kErrorNameTooLong);
   return true;
 }
 
@@ -190,20 +186,20 @@ bool ResolveHostPath(const char *pathName, HostPath *out) {
 }
 
 bool MapDrive(int drive, const char *hostDirectory) {
-  if (!IsValidDrive(drive)) return Fail(kErrorInvalidDrive);
-  if (hostDirectory == nullptr || hostDirectory[0] == '\0') return Fail(kErrorInvalidParameter);
+  if (!IsValidDrive(drive)) return Refuse(kErrorInvalidDrive);
+  if (hostDirectory == nullptr || hostDirectory[0] == '\0') return Refuse(kErrorInvalidParameter);
   char real[PATH_MAX];
-  if (realpath(hostDirectory, real) == nullptr) return Fail(PathErrorFromErrno(errno));
+  if (realpath(hostDirectory, real) == nullptr) return Refuse(PathErrorFromErrno(errno));
   struct stat status {};
-  if (stat(real, &status) != 0) return Fail(PathErrorFromErrno(errno));
-  if (!S_ISDIR(status.st_mode)) return Fail(kErrorPathNotFound);
-  if (std::strlen(real) >= kRootCapacity) return Fail(kErrorNameTooLong);
+  if (stat(real, &status) != 0) return Refuse(PathErrorFromErrno(errno));
+  if (!S_ISDIR(status.st_mode)) return Refuse(kErrorPathNotFound);
+  if (std::strlen(real) >= kRootCapacity) return Refuse(kErrorNameTooLong);
 
   DriveTable &table = Table();
   std::lock_guard<std::mutex> hold(table.lock);
   char cwd[kHostPathCapacity];
   SyncWithHost(table, cwd, sizeof cwd);
-  if (drive == table.current && chdir(real) != 0) return Fail(PathErrorFromErrno(errno));
+  if (drive == table.current && chdir(real) != 0) return Refuse(PathErrorFromErrno(errno));
   Drive &entry = table.drives[drive];
   std::strcpy(entry.root, real);
   entry.workingDir[0] = '\0';
@@ -214,21 +210,21 @@ bool MapDrive(int drive, const char *hostDirectory) {
 bool UnmapDrive(int drive) {
   DriveTable &table = Table();
   std::lock_guard<std::mutex> hold(table.lock);
-  if (!IsMapped(table, drive)) return Fail(kErrorInvalidDrive);
+  if (!IsMapped(table, drive)) return Refuse(kErrorInvalidDrive);
   char cwd[kHostPathCapacity];
   SyncWithHost(table, cwd, sizeof cwd);
-  if (drive == table.current) return Fail(kErrorAccessDenied);
+  if (drive == table.current) return Refuse(kErrorAccessDenied);
   table.drives[drive].mapped = false;
   return true;
 }
 
 bool HostDirectoryOfDrive(int drive, char *buffer, std::size_t capacity) {
-  if (buffer == nullptr) return Fail(kErrorInvalidParameter);
+  if (buffer == nullptr) return Refuse(kErrorInvalidParameter);
   DriveTable &table = Table();
   std::lock_guard<std::mutex> hold(table.lock);
-  if (!IsMapped(table, drive)) return Fail(kErrorInvalidDrive);
+  if (!IsMapped(table, drive)) return Refuse(kErrorInvalidDrive);
   const char *root = table.drives[drive].root;
-  if (std::strlen(root) >= capacity) return Fail(kErrorNameTooLong);
+  if (std::strlen(root) >= capacity) return Refuse(kErrorNameTooLong);
   std::strcpy(buffer, root);
   return true;
 }
@@ -244,10 +240,10 @@ int CurrentDrive() {
 bool ChangeCurrentDrive(int drive) {
   DriveTable &table = Table();
   std::lock_guard<std::mutex> hold(table.lock);
-  if (!IsMapped(table, drive)) return Fail(kErrorInvalidDrive);
+  if (!IsMapped(table, drive)) return Refuse(kErrorInvalidDrive);
   RememberCurrentDirectory(table);
   if (drive == table.current) return true;
-  if (!EnterDrive(table, drive)) return Fail(kErrorInvalidDrive);
+  if (!EnterDrive(table, drive)) return Refuse(kErrorInvalidDrive);
   table.current = drive;
   return true;
 }
@@ -258,36 +254,36 @@ bool ReadWorkingDirectory(char *buffer, std::size_t capacity) {
 
 // Drive 0 stands for the current drive here.
 bool ReadDriveWorkingDirectory(int drive, char *buffer, std::size_t capacity) {
-  if (buffer == nullptr) return Fail(kErrorInvalidParameter);
+  if (buffer == nullptr) return Refuse(kErrorInvalidParameter);
   DriveTable &table = Table();
   std::lock_guard<std::mutex> hold(table.lock);
   char cwd[kHostPathCapacity];
   const char *currentBelow = SyncWithHost(table, cwd, sizeof cwd);
   const std::uint32_t syncError = LastError();
   if (drive == 0) drive = table.current;
-  if (!IsMapped(table, drive)) return Fail(kErrorInvalidDrive);
+  if (!IsMapped(table, drive)) return Refuse(kErrorInvalidDrive);
   const char *below = WorkingBelow(table, drive, currentBelow, syncError);
   if (below == nullptr) return false;
-  if (!FormatDriveDirectory(drive, below, buffer, capacity)) return Fail(kErrorNameTooLong);
+  if (!FormatDriveDirectory(drive, below, buffer, capacity)) return Refuse(kErrorNameTooLong);
   return true;
 }
 
 bool ChangeWorkingDirectory(const char *pathName) {
-  if (pathName == nullptr) return Fail(kErrorInvalidParameter);
+  if (pathName == nullptr) return Refuse(kErrorInvalidParameter);
   DriveTable &table = Table();
   std::lock_guard<std::mutex> hold(table.lock);
   Resolution resolution;
   if (!Resolve(table, pathName, &resolution)) return false;
   char text[kWorkingTextCapacity];
   if (!FormatDriveDirectory(resolution.drive, resolution.below, text, sizeof text)) {
-    return Fail(kErrorNameTooLong);
+    return Refuse(kErrorNameTooLong);
   }
   char host[kHostPathCapacity];
   if (!ComposeHostPath(table.drives[resolution.drive], resolution.below, host, sizeof host)) {
     return false;
   }
   if (resolution.drive != table.current) RememberCurrentDirectory(table);
-  if (chdir(host) != 0) return Fail(PathErrorFromErrno(errno));
+  if (chdir(host) != 0) return Refuse(PathErrorFromErrno(errno));
   std::strcpy(table.drives[resolution.drive].workingDir, resolution.below);
   table.current = resolution.drive;
   return true;

@@ -4,6 +4,7 @@
 // (local_mutex, event_word) or named (named_object) implementation. Handles
 // are never inherited: fork_handler.cpp says what a child keeps.
 #include "platform/common/handle_table.h"
+#include "platform/common/refuse.h"
 #include "platform/objects.h"
 #include "platform/posix/event_word.h"
 #include "platform/posix/fork_handler.h"
@@ -13,16 +14,6 @@
 namespace qorb::plat {
 namespace {
 
-bool Fail(std::uint32_t code) {
-  SetLastError(code);
-  return false;
-}
-
-Handle FailHandle(std::uint32_t code) {
-  SetLastError(code);
-  return 0;
-}
-
 bool HasName(const char *name) {
   return name != nullptr && name[0] != '\0';
 }
@@ -31,7 +22,7 @@ bool HasName(const char *name) {
 Handle CreateLocal(ObjectKind kind, bool initial) {
   posix::InstallForkHandlers();
   Slot *slot = AcquireSlot();
-  if (slot == nullptr) return FailHandle(kErrorNotEnoughMemory);
+  if (slot == nullptr) return RefuseHandle(kErrorNotEnoughMemory);
   if (kind == ObjectKind::kLocalMutex) {
     posix::InitLocalMutex(*slot, initial);
   } else {
@@ -50,14 +41,14 @@ Handle CreateObject(ObjectKind localKind, ObjectKind namedKind, const char *name
 
 Handle OpenExisting(ObjectKind kind, const char *name, std::uint32_t access) {
   posix::InstallForkHandlers();
-  if (name == nullptr) return FailHandle(kErrorInvalidParameter);
-  if (name[0] == '\0') return FailHandle(kErrorFileNotFound);
+  if (name == nullptr) return RefuseHandle(kErrorInvalidParameter);
+  if (name[0] == '\0') return RefuseHandle(kErrorFileNotFound);
   return posix::OpenNamedObject(kind, name, false, false, access & kAllAccess);
 }
 
 bool SetOrReset(Handle event, bool posted) {
   Slot *slot = LookupSlot(event);
-  if (slot == nullptr) return Fail(kErrorInvalidHandle);
+  if (slot == nullptr) return Refuse(kErrorInvalidHandle);
   switch (slot->kind.load(std::memory_order_relaxed)) {
     case ObjectKind::kLocalEvent:
       if (posted) {
@@ -69,7 +60,7 @@ bool SetOrReset(Handle event, bool posted) {
     case ObjectKind::kNamedEvent:
       return posix::SetNamedEvent(*slot, event, posted);
     default:
-      return Fail(kErrorInvalidHandle);
+      return Refuse(kErrorInvalidHandle);
   }
 }
 
@@ -85,14 +76,14 @@ Handle OpenMutexObject(const char *name, std::uint32_t access) {
 
 bool ReleaseMutexObject(Handle mutex) {
   Slot *slot = LookupSlot(mutex);
-  if (slot == nullptr) return Fail(kErrorInvalidHandle);
+  if (slot == nullptr) return Refuse(kErrorInvalidHandle);
   switch (slot->kind.load(std::memory_order_relaxed)) {
     case ObjectKind::kLocalMutex:
       return posix::ReleaseLocalMutex(*slot);
     case ObjectKind::kNamedMutex:
       return posix::ReleaseNamedMutex(*slot, mutex);
     default:
-      return Fail(kErrorInvalidHandle);
+      return Refuse(kErrorInvalidHandle);
   }
 }
 
@@ -134,11 +125,11 @@ std::uint32_t WaitForObject(Handle object, std::uint32_t milliseconds) {
 
 bool CloseObject(Handle object) {
   Slot *slot = LookupSlot(object);
-  if (slot == nullptr) return Fail(kErrorInvalidHandle);
+  if (slot == nullptr) return Refuse(kErrorInvalidHandle);
   switch (slot->kind.load(std::memory_order_relaxed)) {
     case ObjectKind::kLocalMutex:
     case ObjectKind::kLocalEvent:
-      if (!RetireHandle(*slot, object)) return Fail(kErrorInvalidHandle);
+      if (!RetireHandle(*slot, object)) return Refuse(kErrorInvalidHandle);
       if (slot->kind.load(std::memory_order_relaxed) == ObjectKind::kLocalMutex) {
         posix::CloseLocalMutex(*slot);
       }
@@ -148,7 +139,7 @@ bool CloseObject(Handle object) {
     case ObjectKind::kNamedEvent:
       return posix::CloseNamedObject(*slot, object);
     default:
-      return Fail(kErrorInvalidHandle);
+      return Refuse(kErrorInvalidHandle);
   }
 }
 

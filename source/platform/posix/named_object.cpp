@@ -18,6 +18,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "platform/common/refuse.h"
 #include "platform/common/slot_pin.h"
 #include "platform/posix/event_word.h"
 #include "platform/posix/host_error.h"
@@ -42,11 +43,6 @@ struct NamedMapping {
 
 namespace qorb::plat::posix {
 namespace {
-
-Handle FailHandle(std::uint32_t code) {
-  SetLastError(code);
-  return 0;
-}
 
 SharedKind SharedKindOf(ObjectKind kind) {
   return kind == ObjectKind::kNamedMutex ? SharedKind::kMutex : SharedKind::kEvent;
@@ -202,20 +198,20 @@ Handle PublishNamed(ObjectKind kind, std::uint32_t access, const NamedMapping &f
 Handle OpenNamedObject(ObjectKind kind, const char *name, bool initial, bool mayCreate,
                        std::uint32_t access) {
   NamedMapping fields{};
-  if (!ObjectShmName(name, fields.shmName)) return FailHandle(kErrorInvalidParameter);
+  if (!ObjectShmName(name, fields.shmName)) return RefuseHandle(kErrorInvalidParameter);
   SweepStaleNamesNowAndThen();
   LockedFile file;
   std::uint32_t error = file.Open(fields.shmName, mayCreate);
-  if (error != kErrorSuccess) return FailHandle(error);
+  if (error != kErrorSuccess) return RefuseHandle(error);
   SharedObject *object = file.Map(mayCreate, error);
   if (object == nullptr) {
     if (!mayCreate) file.Unlink();  // its maker ended before sizing it
-    return FailHandle(error);
+    return RefuseHandle(error);
   }
   error = JoinObject(*object, kind, initial, mayCreate, file, fields.holder);
   if (error != kErrorSuccess) {
     munmap(object, kSharedSize);
-    return FailHandle(error);
+    return RefuseHandle(error);
   }
   fields.object = object;
   fields.device = file.device();
@@ -224,7 +220,7 @@ Handle OpenNamedObject(ObjectKind kind, const char *name, bool initial, bool may
   if (handle == 0) {
     RemoveHolder(*object, fields.holder);
     munmap(object, kSharedSize);
-    return FailHandle(kErrorNotEnoughMemory);
+    return RefuseHandle(kErrorNotEnoughMemory);
   }
   return handle;
 }

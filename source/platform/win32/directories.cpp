@@ -3,6 +3,7 @@
 //
 // Relies on CreateDirectoryA, GetFileAttributesExA, GetVolumePathNameA and
 // GetDiskFreeSpaceA, whose failures carry the Windows numbers already.
+#include "platform/common/refuse.h"
 #include "platform/files.h"
 #include "platform/win32/drives.h"
 #include "platform/win32/windows_api.h"
@@ -10,27 +11,22 @@
 namespace qorb::plat {
 namespace {
 
-bool Fail(std::uint32_t code) {
-  SetLastError(code);
-  return false;
-}
-
 // Refuses a missing path name or result, and a drive that does not exist.
 bool CheckArguments(const char *pathName, const void *result) {
-  if (pathName == nullptr || result == nullptr) return Fail(kErrorInvalidParameter);
+  if (pathName == nullptr || result == nullptr) return Refuse(kErrorInvalidParameter);
   return win32::AcceptPathName(pathName);
 }
 
 bool StatusOf(const char *pathName, WIN32_FILE_ATTRIBUTE_DATA *data) {
   return GetFileAttributesExA(pathName, GetFileExInfoStandard, data) != FALSE ||
-         Fail(GetLastError());
+         Refuse(GetLastError());
 }
 
 }  // namespace
 
 bool MakeDirectory(const char *pathName) {
   if (!CheckArguments(pathName, pathName)) return false;
-  return CreateDirectoryA(pathName, nullptr) != FALSE || Fail(GetLastError());
+  return CreateDirectoryA(pathName, nullptr) != FALSE || Refuse(GetLastError());
 }
 
 bool GetEntryStatus(const char *pathName, EntryStatus *status) {
@@ -47,14 +43,14 @@ bool QueryDiskSpace(const char *pathName, DiskSpace *space) {
   if (!CheckArguments(pathName, space)) return false;
   // A path that is not there has no volume, as on every host.
   if (!StatusOf(pathName, &data)) {
-    return Fail(LastError() == kErrorFileNotFound ? kErrorPathNotFound : LastError());
+    return Refuse(LastError() == kErrorFileNotFound ? kErrorPathNotFound : LastError());
   }
   char root[MAX_PATH];
-  if (GetVolumePathNameA(pathName, root, sizeof root) == FALSE) return Fail(GetLastError());
+  if (GetVolumePathNameA(pathName, root, sizeof root) == FALSE) return Refuse(GetLastError());
   DWORD sectorsPerCluster = 0, bytesPerSector = 0, freeClusters = 0, totalClusters = 0;
   if (GetDiskFreeSpaceA(root, &sectorsPerCluster, &bytesPerSector, &freeClusters, &totalClusters) ==
       FALSE) {
-    return Fail(GetLastError());
+    return Refuse(GetLastError());
   }
   *space = DiskSpace{sectorsPerCluster, bytesPerSector, freeClusters, totalClusters};
   return true;

@@ -10,6 +10,7 @@
 #include <new>
 
 #include "platform/common/path_text.h"
+#include "platform/common/refuse.h"
 #include "platform/common/wildcard.h"
 #include "platform/files.h"
 #include "platform/win32/drives.h"
@@ -25,11 +26,6 @@ struct DirectorySearch::State {
 };
 
 namespace {
-
-bool Refuse(std::uint32_t code) {
-  SetLastError(code);
-  return false;
-}
 
 // A directory that is no directory, or a name Windows cannot take, is a path
 // that is not there.

@@ -10,6 +10,7 @@
 #include <cstring>
 
 #include "platform/common/path_text.h"
+#include "platform/common/refuse.h"
 #include "platform/files.h"
 #include "platform/win32/drives.h"
 #include "platform/win32/windows_api.h"
@@ -19,11 +20,6 @@ namespace {
 
 // The library's path names have at most 255 characters.
 constexpr DWORD kWorkingTextLimit = 255;
-
-bool Fail(std::uint32_t code) {
-  SetLastError(code);
-  return false;
-}
 
 // "X:" and "X:\" of a drive.
 struct DriveTexts {
@@ -40,8 +36,8 @@ struct DriveTexts {
 // The process working directory; false (206) when it does not fit.
 bool HostWorkingDirectory(char *buffer, std::size_t capacity) {
   const DWORD length = GetCurrentDirectoryA(static_cast<DWORD>(capacity), buffer);
-  if (length == 0) return Fail(GetLastError());
-  return length < capacity || Fail(kErrorNameTooLong);
+  if (length == 0) return Refuse(GetLastError());
+  return length < capacity || Refuse(kErrorNameTooLong);
 }
 
 // Notes the current drive's working directory as Windows keeps it ("=C:"),
@@ -70,29 +66,29 @@ bool DriveExists(int drive) {
 }
 
 bool AcceptPathName(const char *pathName) {
-  if (std::strlen(pathName) >= MAX_PATH) return Fail(kErrorNameTooLong);
+  if (std::strlen(pathName) >= MAX_PATH) return Refuse(kErrorNameTooLong);
   const int drive = SplitDrive(pathName).drive;
-  return drive == 0 || DriveExists(drive) || Fail(kErrorInvalidDrive);
+  return drive == 0 || DriveExists(drive) || Refuse(kErrorInvalidDrive);
 }
 
 }  // namespace win32
 
 bool MapDrive(int drive, const char *hostDirectory) {
-  if (!win32::DriveExists(drive)) return Fail(kErrorInvalidDrive);
-  if (hostDirectory == nullptr || hostDirectory[0] == '\0') return Fail(kErrorInvalidParameter);
-  return IsOwnRoot(drive, hostDirectory) || Fail(kErrorNotSupported);
+  if (!win32::DriveExists(drive)) return Refuse(kErrorInvalidDrive);
+  if (hostDirectory == nullptr || hostDirectory[0] == '\0') return Refuse(kErrorInvalidParameter);
+  return IsOwnRoot(drive, hostDirectory) || Refuse(kErrorNotSupported);
 }
 
 bool UnmapDrive(int drive) {
-  if (!win32::DriveExists(drive)) return Fail(kErrorInvalidDrive);
-  return Fail(kErrorNotSupported);
+  if (!win32::DriveExists(drive)) return Refuse(kErrorInvalidDrive);
+  return Refuse(kErrorNotSupported);
 }
 
 bool HostDirectoryOfDrive(int drive, char *buffer, std::size_t capacity) {
-  if (buffer == nullptr) return Fail(kErrorInvalidParameter);
-  if (!win32::DriveExists(drive)) return Fail(kErrorInvalidDrive);
+  if (buffer == nullptr) return Refuse(kErrorInvalidParameter);
+  if (!win32::DriveExists(drive)) return Refuse(kErrorInvalidDrive);
   const DriveTexts texts(drive);
-  if (capacity <= std::strlen(texts.root)) return Fail(kErrorNameTooLong);
+  if (capacity <= std::strlen(texts.root)) return Refuse(kErrorNameTooLong);
   std::strcpy(buffer, texts.root);
   return true;
 }
@@ -104,7 +100,7 @@ int CurrentDrive() {
 }
 
 bool ChangeCurrentDrive(int drive) {
-  if (!win32::DriveExists(drive)) return Fail(kErrorInvalidDrive);
+  if (!win32::DriveExists(drive)) return Refuse(kErrorInvalidDrive);
   if (drive == CurrentDrive()) return true;
   RememberCurrentDirectory();
   const DriveTexts texts(drive);
@@ -112,35 +108,35 @@ bool ChangeCurrentDrive(int drive) {
   if (SetCurrentDirectoryA(texts.relative) != FALSE || SetCurrentDirectoryA(texts.root) != FALSE) {
     return true;
   }
-  return Fail(kErrorInvalidDrive);
+  return Refuse(kErrorInvalidDrive);
 }
 
 bool ReadWorkingDirectory(char *buffer, std::size_t capacity) {
-  if (buffer == nullptr) return Fail(kErrorInvalidParameter);
+  if (buffer == nullptr) return Refuse(kErrorInvalidParameter);
   return HostWorkingDirectory(buffer, capacity);
 }
 
 bool ReadDriveWorkingDirectory(int drive, char *buffer, std::size_t capacity) {
-  if (buffer == nullptr) return Fail(kErrorInvalidParameter);
+  if (buffer == nullptr) return Refuse(kErrorInvalidParameter);
   if (drive == 0 || drive == CurrentDrive()) return HostWorkingDirectory(buffer, capacity);
-  if (!win32::DriveExists(drive)) return Fail(kErrorInvalidDrive);
+  if (!win32::DriveExists(drive)) return Refuse(kErrorInvalidDrive);
   const DriveTexts texts(drive);
   char here[] = {texts.relative[0], ':', '.', '\0'};
   const DWORD length = GetFullPathNameA(here, static_cast<DWORD>(capacity), buffer, nullptr);
-  if (length == 0) return Fail(GetLastError());
-  return length < capacity || Fail(kErrorNameTooLong);
+  if (length == 0) return Refuse(GetLastError());
+  return length < capacity || Refuse(kErrorNameTooLong);
 }
 
 bool ChangeWorkingDirectory(const char *pathName) {
-  if (pathName == nullptr) return Fail(kErrorInvalidParameter);
+  if (pathName == nullptr) return Refuse(kErrorInvalidParameter);
   if (!win32::AcceptPathName(pathName)) return false;
   char full[MAX_PATH];
   const DWORD length = GetFullPathNameA(pathName, sizeof full, full, nullptr);
-  if (length == 0) return Fail(GetLastError());
-  if (length > kWorkingTextLimit) return Fail(kErrorNameTooLong);
+  if (length == 0) return Refuse(GetLastError());
+  if (length > kWorkingTextLimit) return Refuse(kErrorNameTooLong);
   const int drive = DriveNumberOfLetter(full[0]);
   if (drive != CurrentDrive()) RememberCurrentDirectory();
-  if (SetCurrentDirectoryA(full) == FALSE) return Fail(GetLastError());
+  if (SetCurrentDirectoryA(full) == FALSE) return Refuse(GetLastError());
   RememberCurrentDirectory();
   return true;
 }

@@ -10,22 +10,13 @@
 #include <cstring>
 
 #include "platform/common/handle_table.h"
+#include "platform/common/refuse.h"
 #include "platform/common/slot_pin.h"
 #include "platform/objects.h"
 #include "platform/win32/windows_api.h"
 
 namespace qorb::plat {
 namespace {
-
-bool Fail(std::uint32_t code) {
-  SetLastError(code);
-  return false;
-}
-
-Handle FailHandle(std::uint32_t code) {
-  SetLastError(code);
-  return 0;
-}
 
 bool HasName(const char *name) {
   return name != nullptr && name[0] != '\0';
@@ -61,11 +52,11 @@ void CloseKernelObject(Slot &slot) {
 // Puts a fresh kernel handle behind a library handle; 0 (the kernel handle
 // closed) when the table is full.
 Handle Publish(HANDLE object, ObjectKind kind, std::uint32_t access) {
-  if (object == nullptr) return FailHandle(ObjectError());
+  if (object == nullptr) return RefuseHandle(ObjectError());
   Slot *slot = AcquireSlot();
   if (slot == nullptr) {
     CloseHandle(object);
-    return FailHandle(kErrorNotEnoughMemory);
+    return RefuseHandle(kErrorNotEnoughMemory);
   }
   slot->sleepers.store(0, std::memory_order_relaxed);
   slot->hostObject.store(object, std::memory_order_relaxed);
@@ -100,21 +91,21 @@ bool AnyKind(ObjectKind kind) {
 
 // The kernel's answer to a call that returned `done`.
 bool KernelResult(BOOL done) {
-  return done != FALSE || Fail(GetLastError());
+  return done != FALSE || Refuse(GetLastError());
 }
 
 }  // namespace
 
 Handle CreateMutexObject(const char *name, bool initialOwner) {
-  if (!NameFits(name)) return FailHandle(kErrorInvalidParameter);
+  if (!NameFits(name)) return RefuseHandle(kErrorInvalidParameter);
   const bool named = HasName(name);
   return Publish(CreateMutexA(nullptr, initialOwner ? TRUE : FALSE, named ? name : nullptr),
                  named ? ObjectKind::kNamedMutex : ObjectKind::kLocalMutex, kAllAccess);
 }
 
 Handle OpenMutexObject(const char *name, std::uint32_t access) {
-  if (name == nullptr || !NameFits(name)) return FailHandle(kErrorInvalidParameter);
-  if (name[0] == '\0') return FailHandle(kErrorFileNotFound);
+  if (name == nullptr || !NameFits(name)) return RefuseHandle(kErrorInvalidParameter);
+  if (name[0] == '\0') return RefuseHandle(kErrorFileNotFound);
   return Publish(OpenMutexA(access, FALSE, name), ObjectKind::kNamedMutex, access & kAllAccess);
 }
 
@@ -126,15 +117,15 @@ bool ReleaseMutexObject(Handle mutex) {
 }
 
 Handle CreateEventObject(const char *name, bool initialState) {
-  if (!NameFits(name)) return FailHandle(kErrorInvalidParameter);
+  if (!NameFits(name)) return RefuseHandle(kErrorInvalidParameter);
   const bool named = HasName(name);
   return Publish(CreateEventA(nullptr, TRUE, initialState ? TRUE : FALSE, named ? name : nullptr),
                  named ? ObjectKind::kNamedEvent : ObjectKind::kLocalEvent, kAllAccess);
 }
 
 Handle OpenEventObject(const char *name, std::uint32_t access) {
-  if (name == nullptr || !NameFits(name)) return FailHandle(kErrorInvalidParameter);
-  if (name[0] == '\0') return FailHandle(kErrorFileNotFound);
+  if (name == nullptr || !NameFits(name)) return RefuseHandle(kErrorInvalidParameter);
+  if (name[0] == '\0') return RefuseHandle(kErrorFileNotFound);
   return Publish(OpenEventA(access, FALSE, name), ObjectKind::kNamedEvent, access & kAllAccess);
 }
 
@@ -165,7 +156,7 @@ std::uint32_t WaitForObject(Handle object, std::uint32_t milliseconds) {
 
 bool CloseObject(Handle object) {
   Slot *slot = LookupSlot(object);
-  if (slot == nullptr || !RetireHandle(*slot, object)) return Fail(kErrorInvalidHandle);
+  if (slot == nullptr || !RetireHandle(*slot, object)) return Refuse(kErrorInvalidHandle);
   DropReference(*slot, CloseKernelObject);
   return true;
 }
