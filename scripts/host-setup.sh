@@ -29,6 +29,35 @@ ensure_build_tools() {
   fi
 }
 
+# Google Benchmark and inih (the configuration files' peer) for the bench
+# preset.
+ensure_bench_tools() {
+  local need=()
+  [ -f /usr/include/benchmark/benchmark.h ] || need+=(libbenchmark-dev)
+  [ -f /usr/include/ini.h ] || need+=(libinih-dev)
+  command -v pkg-config >/dev/null || need+=(pkg-config)
+  [ "${#need[@]}" -eq 0 ] && return 0
+  echo "installing ${need[*]}"
+  if ! apt_install "${need[@]}"; then
+    echo "missing ${need[*]}: install them (apt-get install ${need[*]}) and run again" >&2
+    return 1
+  fi
+}
+
+# clang 14 with libFuzzer and the sanitizer runtimes for the fuzz preset.
+# Prints why when they cannot be had.
+ensure_fuzz_tools() {
+  local need=()
+  command -v clang++-14 >/dev/null || need+=(clang-14)
+  [ -n "$(find /usr/lib/llvm-14 -name 'libclang_rt.fuzzer-x86_64.a' 2>/dev/null | head -n 1)" ] ||
+    need+=(libclang-rt-14-dev)
+  [ "${#need[@]}" -eq 0 ] && return 0
+  if ! apt_install "${need[@]}"; then
+    echo "clang 14 with libFuzzer is not installed (apt-get install ${need[*]})"
+    return 1
+  fi
+}
+
 m32_probe_dir=""
 m32_probe() {
   [ -n "${m32_probe_dir}" ] || m32_probe_dir=$(mktemp -d)
