@@ -42,7 +42,7 @@ std::string ScratchDrive::PathName(const std::string &name) const {
 
 std::filesystem::path ScratchDrive::Write(const std::string &name,
                                           const std::string &content) const {
-  const std::filesystem::path path = host_ / name;
+  std::filesystem::path path = host_ / name;
   std::ofstream out(path, std::ios::binary);
   out << content;
   if (!out) std::abort();

@@ -84,8 +84,8 @@ AllocationBalance::~AllocationBalance() {
   std::uint32_t blocks = 0;
   MemQueryStatus(&bytes, &blocks);
   if (bytes == bytes_ && blocks == blocks_) return;
-  std::fprintf(stderr, "tracked blocks left behind: %u blocks, %u bytes\n", blocks - blocks_,
-               bytes - bytes_);
+  (void)std::fprintf(stderr, "tracked blocks left behind: %u blocks, %u bytes\n", blocks - blocks_,
+                     bytes - bytes_);
   std::abort();
 }
 

@@ -14,6 +14,17 @@ apt_install() {
   DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "$@" >/dev/null
 }
 
+# Installs the packages named (none: nothing to do), or says which to
+# install by hand.
+install_missing() {
+  [ "$#" -eq 0 ] && return 0
+  echo "installing $*"
+  if ! apt_install "$@"; then
+    echo "missing $*: install them (apt-get install $*) and run again" >&2
+    return 1
+  fi
+}
+
 # cmake and a C++ compiler; with "tests", also the GoogleTest sources.
 ensure_build_tools() {
   local need=()
@@ -21,12 +32,7 @@ ensure_build_tools() {
   command -v g++ >/dev/null || need+=(g++)
   if [ "${1:-}" = tests ] && ! command -v pkg-config >/dev/null; then need+=(pkg-config); fi
   if [ "${1:-}" = tests ] && [ ! -f /usr/src/googletest/CMakeLists.txt ]; then need+=(googletest); fi
-  [ "${#need[@]}" -eq 0 ] && return 0
-  echo "installing ${need[*]}"
-  if ! apt_install "${need[@]}"; then
-    echo "missing ${need[*]}: install them (apt-get install ${need[*]}) and run again" >&2
-    return 1
-  fi
+  install_missing "${need[@]}"
 }
 
 # Google Benchmark and inih (the configuration files' peer) for the bench
@@ -36,12 +42,7 @@ ensure_bench_tools() {
   [ -f /usr/include/benchmark/benchmark.h ] || need+=(libbenchmark-dev)
   [ -f /usr/include/ini.h ] || need+=(libinih-dev)
   command -v pkg-config >/dev/null || need+=(pkg-config)
-  [ "${#need[@]}" -eq 0 ] && return 0
-  echo "installing ${need[*]}"
-  if ! apt_install "${need[@]}"; then
-    echo "missing ${need[*]}: install them (apt-get install ${need[*]}) and run again" >&2
-    return 1
-  fi
+  install_missing "${need[@]}"
 }
 
 # clang 14 with libFuzzer and the sanitizer runtimes for the fuzz preset.
