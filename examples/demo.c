@@ -202,6 +202,7 @@ static void Survey(Settings *settings, uint32_t verbose) {
   Job jobs[32];
   uint32_t count = 0, i;
   SemMutexHandle fileLock = 0;
+  SemEventHandle pause = 0; /* never posted: a wait on it is a short pause */
   LstItem *item;
 
   SemCreateMutex(&fileLock, NULL, 0, 0);
@@ -231,12 +232,16 @@ static void Survey(Settings *settings, uint32_t verbose) {
   }
   for (i = 0; i < count; ++i) {
     SemWaitEvent(&jobs[i].done, SEM_INDEFINITE_WAIT);
-    SemCloseEvent(&jobs[i].done);
     printf("  %-28s %6lu file(s) matching %-8s %4lu left out, %4lu subfolder(s)\n",
            jobs[i].folder->path, (unsigned long)jobs[i].folder->files, jobs[i].folder->pattern,
            (unsigned long)jobs[i].ignored, (unsigned long)jobs[i].subfolders);
   }
-  ThdTerminate();
+  /* A worker posts its job's event before it is back in the pool: the pool is
+   * released once no job runs, so wait a moment while one still does. */
+  SemCreateEvent(&pause, NULL, 0, 0);
+  while (ThdTerminate() != 0) SemWaitEvent(&pause, 1);
+  SemCloseEvent(&pause);
+  for (i = 0; i < count; ++i) SemCloseEvent(&jobs[i].done);
   SemCloseMutex(&fileLock);
 }
 
