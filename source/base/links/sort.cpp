@@ -214,6 +214,13 @@ void RelinkInOrder(LstList *list, const SortEntry *entries, uint32_t count) {
   list->last = previous;
 }
 
+// Whether an array of `count` entries can be sized at all (only a 32-bit
+// host can fail this).
+bool ArrayFits(uint32_t count) {
+  if constexpr (sizeof(std::size_t) > sizeof(uint32_t)) return true;
+  return count <= SIZE_MAX / sizeof(SortEntry);
+}
+
 // Fills the array from the chain; false when the chain does not hold
 // exactly `count` items, which the in-place walk copes with.
 bool FillEntries(const LstList *list, SortEntry *entries, uint32_t count) {
@@ -229,7 +236,7 @@ bool FillEntries(const LstList *list, SortEntry *entries, uint32_t count) {
 
 bool SortThroughArray(LstList *list, LstComparator comparator) {
   const uint32_t count = list->count;
-  if (count > SIZE_MAX / sizeof(SortEntry)) return false;
+  if (!ArrayFits(count)) return false;
   auto *entries = static_cast<SortEntry *>(std::malloc(count * sizeof(SortEntry)));
   if (entries == nullptr) return false;
   if (!FillEntries(list, entries, count)) {
