@@ -47,14 +47,16 @@ const Sdsc kSettingsFields = [] {
 }();
 const Fdsc kSettings{0, "Cfg", 0, FDSC_STRUCT, 1, nullptr, &kSettingsFields};
 
-// The file as IniWrite lays it out: "[ Cfg Section 1 ]", "  A 1 = 11".
+// The file as IniWrite lays it out ("[ Cfg Section 1 ]", "A 1 = 1001"), but
+// with the keys not indented: inih takes an indented line for the
+// continuation of the value before it.
 std::string SettingsText() {
   std::string text = "[ settings.ini ]\n\n[ Cfg ]\n";
   for (int s = 1; s <= kSections; ++s) {
     text += "\n[ Cfg Section " + std::to_string(s) + " ]\n";
     for (const char *field : {"A", "B"}) {
       for (int k = 1; k <= kKeysPerField; ++k) {
-        text += "  " + std::string(field) + " " + std::to_string(k) + " = " +
+        text += std::string(field) + " " + std::to_string(k) + " = " +
                 std::to_string(s * 1000 + k) + "\n";
       }
     }
