@@ -48,15 +48,6 @@ void ExchangeContents(LstItem *a, LstItem *b) {
   std::swap(a->list, b->list);
 }
 
-// Lists built in one go lie in memory in their own order: guessing the next
-// items' places from the last step lets the processor fetch them early. A
-// wrong guess costs only the fetch, which never faults.
-inline void PrefetchAhead(const LstItem *at, const LstItem *previous) {
-  const auto here = reinterpret_cast<uintptr_t>(at);
-  const uintptr_t stride = here - reinterpret_cast<uintptr_t>(previous);
-  __builtin_prefetch(reinterpret_cast<const void *>(here + 16 * stride));
-}
-
 // One pass over the pairs `gap` apart; true when it exchanged any.
 bool CombPass(LstList *list, uint32_t gap, LstComparator comparator) {
   LstItem *a = list->first;
@@ -68,11 +59,8 @@ bool CombPass(LstList *list, uint32_t gap, LstComparator comparator) {
       ExchangeContents(a, b);
       swapped = true;
     }
-    LstItem *const nextB = b->next;
-    PrefetchAhead(nextB, b);
-    PrefetchAhead(a->next, a);
     a = a->next;
-    b = nextB;
+    b = b->next;
   }
   return swapped;
 }
@@ -209,8 +197,8 @@ void RelinkInOrder(LstList *list, const SortEntry *entries, uint32_t count) {
     if (previous != nullptr) previous->next = item;
     previous = item;
   }
-  previous->next = nullptr;
-  list->first = entries[0].item;
+  if (previous != nullptr) previous->next = nullptr;
+  list->first = count != 0 ? entries[0].item : nullptr;
   list->last = previous;
 }
 
