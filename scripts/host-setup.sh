@@ -117,3 +117,33 @@ ensure_m32() {
     echo "runs under user-mode emulation (qemu-i386 through binfmt_misc)"
   fi
 }
+
+# The Wine loader of a width (wine64, or wine for 32-bit programs): Debian
+# keeps them out of PATH, where /usr/bin/wine is a wrapper that falls back
+# to the 64-bit one. Prints its path; fails when there is none.
+wine_loader() {
+  local name=$1 dir
+  for dir in /usr/lib/wine /usr/lib/x86_64-linux-gnu/wine /usr/lib/i386-linux-gnu/wine; do
+    if [ -x "${dir}/${name}" ]; then echo "${dir}/${name}"; return 0; fi
+  done
+  [ "${name}" = wine64 ] && command -v wine64 2>/dev/null
+}
+
+# Whether the Windows leg can be built and run: the MinGW-w64 compilers of
+# both widths (their -posix variants, which GoogleTest needs) and wine64.
+# Prints what is missing (or that all is there) and answers 0 when it can.
+ensure_windows() {
+  local need=()
+  command -v x86_64-w64-mingw32-g++-posix >/dev/null || need+=(g++-mingw-w64-x86-64-posix)
+  command -v i686-w64-mingw32-g++-posix >/dev/null || need+=(g++-mingw-w64-i686-posix)
+  wine_loader wine64 >/dev/null || need+=(wine64)
+  if [ "${#need[@]}" -gt 0 ] && ! apt_install "${need[@]}"; then
+    echo "missing ${need[*]} (apt-get install ${need[*]})"
+    return 1
+  fi
+  if ! wine_loader wine64 >/dev/null; then
+    echo "wine64 is installed but its loader was not found"
+    return 1
+  fi
+  echo "MinGW-w64 for x86-64 and i686, and $(wine_loader wine64)"
+}

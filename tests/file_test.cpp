@@ -15,6 +15,7 @@
 #include "platform/files.h"
 #include "qorb32n.h"
 #include "support/mapped_drives.h"
+#include "support/posix_only.h"
 
 namespace {
 
@@ -23,6 +24,7 @@ namespace fs = std::filesystem;
 class Fil : public testing::Test {
  protected:
   Fil() { ErrInitialize(ERR_MODE_CONSOLE, "filetest", 0, 0, 0, 0); }
+  void SetUp() override { QORB_POSIX_ONLY(qorb::test::kNoDriveMapping); }
 
   static std::string Path() {
     char buffer[256];
@@ -244,7 +246,7 @@ TEST_F(Fil, DrivesAndFreeSpace) {
     EXPECT_EQ(FilDiskExists(path), 0u) << path;
   }
   EXPECT_EQ(FilGetDiskMap(), 12u);
-  ASSERT_EQ(FilMapDrive('z', drives_.Host("D:\\data").c_str()), 1u);
+  ASSERT_EQ(FilMapDrive('z', drives_.Host("D:\\data").string().c_str()), 1u);
   EXPECT_EQ(FilGetDiskMap(), 12u | (1u << 25));
   EXPECT_EQ(FilUnmapDrive('Z'), 1u);
   EXPECT_EQ(FilUnmapDrive('Z'), 0u);

@@ -20,6 +20,7 @@ CHECK_SIZE(LstList, 20);
 CHECK_SIZE(LstItem, 24);
 CHECK_SIZE(ThdWorker, 32);
 typedef char check_sink_native[sizeof(ErrSinkRecord) == 298 ? 1 : -1];
+typedef char check_tag_header[sizeof(TagHeader) == 16 ? 1 : -1];
 
 int main(void) {
   char text[32];

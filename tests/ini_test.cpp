@@ -16,23 +16,16 @@
 
 #include "ini/walker.h"
 #include "qorb32n.h"
+#include "support/descriptors.h"
 #include "support/mapped_drives.h"
+#include "support/tracked_balance.h"
 
 namespace {
 
 using qorb::ini::Flow;
 
-Fdsc F(const char *name, uint32_t type, uint32_t count, const void *sub = nullptr,
-       uint32_t flags = 0, const char *format = nullptr) {
-  return Fdsc{0, name, flags, type, count, format, sub};
-}
-
-Sdsc S(uint32_t size, std::initializer_list<Fdsc> fields) {
-  Sdsc structure{};
-  structure.size = size;
-  for (const Fdsc &field : fields) structure.fields[structure.fieldCount++] = field;
-  return structure;
-}
+using qorb::test::F;
+using qorb::test::S;
 
 // Frees what IniRead allocated into a record, by walking its descriptor:
 // string pointers, pointed-to structures, and lists with their elements.
@@ -95,16 +88,7 @@ void FreeRecord(void *record, const Fdsc &descriptor) {
 
 class Ini : public testing::Test {
  protected:
-  Ini() {
-    ErrInitialize(ERR_MODE_CONSOLE, "initest", 0, 0, 0, 0);
-    MemQueryStatus(&bytes_, &blocks_);
-  }
-  ~Ini() override {
-    uint32_t bytes = 0, blocks = 0;
-    MemQueryStatus(&bytes, &blocks);
-    EXPECT_EQ(bytes, bytes_) << "tracked bytes left behind";
-    EXPECT_EQ(blocks, blocks_) << "tracked blocks left behind";
-  }
+  Ini() { ErrInitialize(ERR_MODE_CONSOLE, "initest", 0, 0, 0, 0); }
 
   IniFile *OpenText(const std::string &content, const std::string &name = "C:\\work\\t.ini") {
     drives_.MakeFile(name, content);
@@ -125,8 +109,8 @@ class Ini : public testing::Test {
     return FileText("C:\\work\\w.ini");
   }
 
+  qorb::test::TrackedBalance balance_;
   qorb::test::MappedDrives drives_;
-  uint32_t bytes_ = 0, blocks_ = 0;
 };
 
 // The entries of an open file as "[Section]" and "key=value".

@@ -21,6 +21,7 @@
 #include "platform/files.h"
 #include "qorb32n.h"
 #include "support/scenario.h"
+#include "support/temp_directory.h"
 
 namespace {
 
@@ -31,9 +32,14 @@ struct ContextCloser {
 };
 using Context = std::unique_ptr<PrsContext, ContextCloser>;
 
-// The library's name for a host path: drive C: is the host root.
+// The library's name for a host path: on POSIX drive C: is the host root,
+// on Windows the host path names its drive itself.
 std::string PathName(const fs::path &host) {
+#ifdef _WIN32
+  std::string name = host.string();  // the host's own names carry their drive
+#else
   std::string name = "C:" + host.string();
+#endif
   for (char &c : name) c = c == '/' ? '\\' : c;
   return name;
 }
@@ -130,9 +136,8 @@ class ParseTest : public ::testing::Test {
   void SetUp() override {
     ErrInitialize(ERR_MODE_CONSOLE, "prstest", 0, 0, 0, 0);
     MemQueryStatus(&bytes_, &blocks_);
-    std::string pattern = (fs::temp_directory_path() / "qorb-parse-XXXXXX").string();
-    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-    dir_ = pattern;
+    dir_ = qorb::test::MakeTempDirectory("qorb-parse-");
+    ASSERT_FALSE(dir_.empty());
   }
   void TearDown() override {
     uint32_t bytes = 0, blocks = 0;
@@ -147,7 +152,7 @@ class ParseTest : public ::testing::Test {
     // A fresh file each time: rewriting one in place makes some file
     // systems flush it to disk at every close.
     fs::remove(dir_ / name);
-    std::FILE *file = std::fopen((dir_ / name).c_str(), "wb");
+    std::FILE *file = std::fopen((dir_ / name).string().c_str(), "wb");
     EXPECT_NE(file, nullptr);
     if (file == nullptr) return {};
     EXPECT_EQ(std::fwrite(content.data(), 1, content.size(), file), content.size());

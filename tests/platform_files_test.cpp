@@ -3,8 +3,9 @@
 // directory search, directories and status, free space, the CR LF reader
 // and the Windows wildcard rules.
 #include <gtest/gtest.h>
+#ifndef _WIN32
 #include <sys/statvfs.h>
-#include <unistd.h>
+#endif
 
 #include <algorithm>
 #include <cstdio>
@@ -15,9 +16,13 @@
 #include <string>
 #include <utility>
 
+#include "platform/common/path_text.h"
+#include "platform/common/text_compare.h"
 #include "platform/common/wildcard.h"
 #include "platform/files.h"
 #include "support/mapped_drives.h"
+#include "support/posix_only.h"
+#include "support/temp_directory.h"
 
 namespace {
 
@@ -64,6 +69,7 @@ Listing Search(const char *pattern, std::uint32_t *error) {
 }  // namespace
 
 TEST(PlatformDrives, NamesResolveThroughTheDriveTable) {
+  QORB_POSIX_ONLY(qorb::test::kNoDriveMapping);
   qorb::test::MappedDrives drives;
   EXPECT_EQ(plat::CurrentDrive(), kDriveC);
   EXPECT_EQ(WorkingDirectory(), "C:\\work\\src");
@@ -101,6 +107,7 @@ TEST(PlatformDrives, NamesResolveThroughTheDriveTable) {
 }
 
 TEST(PlatformDrives, EachDriveKeepsItsWorkingDirectory) {
+  QORB_POSIX_ONLY(qorb::test::kNoDriveMapping);
   qorb::test::MappedDrives drives;
   ASSERT_TRUE(plat::ChangeCurrentDrive(kDriveD));
   EXPECT_EQ(WorkingDirectory(), "D:\\data");
@@ -136,6 +143,7 @@ TEST(PlatformDrives, EachDriveKeepsItsWorkingDirectory) {
 }
 
 TEST(PlatformDrives, MappingRefusals) {
+  QORB_POSIX_ONLY(qorb::test::kNoDriveMapping);
   qorb::test::MappedDrives drives;
   drives.MakeFile("C:\\file.txt");
   const std::string file = drives.Host("C:\\file.txt").string();
@@ -173,6 +181,7 @@ TEST(PlatformDrives, MappingRefusals) {
 }
 
 TEST(PlatformFiles, DirectorySearchMatchesAndListsDotEntriesBelowTheRoot) {
+  QORB_POSIX_ONLY(qorb::test::kNoDriveMapping);
   qorb::test::MappedDrives drives;
   for (const char *name : {"C:\\data\\a.txt", "C:\\data\\B.TXT", "C:\\data\\c.log"}) {
     drives.MakeFile(name);
@@ -203,6 +212,7 @@ TEST(PlatformFiles, DirectorySearchMatchesAndListsDotEntriesBelowTheRoot) {
 }
 
 TEST(PlatformFiles, DirectoriesStatusAndFreeSpace) {
+  QORB_POSIX_ONLY(qorb::test::kNoDriveMapping);
   qorb::test::MappedDrives drives;
   EXPECT_TRUE(plat::MakeDirectory("C:\\new"));
   EXPECT_TRUE(fs::is_directory(drives.Host("C:\\new")));
@@ -224,16 +234,19 @@ TEST(PlatformFiles, DirectoriesStatusAndFreeSpace) {
   // Cluster size and count are the volume's; free clusters move with it.
   plat::DiskSpace space{};
   ASSERT_TRUE(plat::QueryDiskSpace("D:\\", &space));
+#ifndef _WIN32
   struct statvfs volume {};
   ASSERT_EQ(statvfs(drives.Host("D:\\").c_str(), &volume), 0);
   EXPECT_EQ(std::uint64_t{space.sectorsPerCluster} * space.bytesPerSector, volume.f_frsize);
   EXPECT_EQ(space.totalClusters, std::min<std::uint64_t>(volume.f_blocks, 0xFFFFFFFFu));
+#endif
   EXPECT_LE(space.freeClusters, space.totalClusters);
   EXPECT_FALSE(plat::QueryDiskSpace("Q:\\", &space));
   EXPECT_EQ(plat::LastError(), 15u);
 }
 
 TEST(PlatformFiles, TextReadsSeeCrLfAsLf) {
+  QORB_POSIX_ONLY(qorb::test::kNoDriveMapping);
   qorb::test::MappedDrives drives;
   // Lines of every length put a CR at every place of the reader's chunks.
   std::string windows;
@@ -270,6 +283,72 @@ TEST(PlatformFiles, TextReadsSeeCrLfAsLf) {
   (void)std::fclose(out);
   std::ifstream written(drives.Host("D:\\data\\out.txt"), std::ios::binary);
   EXPECT_EQ(std::string(std::istreambuf_iterator<char>(written), {}), "a\nb\n");
+}
+
+// The layer on whatever the host gives, with no drive mapped: a temporary
+// directory by its library name ("C:\tmp\..." on POSIX, where C: is the
+// host root; the host's own name on Windows), entered, filled, searched and
+// left.
+TEST(PlatformFiles, HostTemporaryDirectoryByItsPathName) {
+  const fs::path dir = qorb::test::MakeTempDirectory("qorb_host_");
+#ifdef _WIN32
+  std::string name = dir.string();
+#else
+  std::string name = "C:" + dir.string();
+#endif
+  for (char &c : name) c = c == '/' ? '\\' : c;
+  char saved[256];
+  ASSERT_TRUE(plat::ReadWorkingDirectory(saved, sizeof saved));
+  ASSERT_TRUE(plat::ChangeWorkingDirectory(name.c_str()));
+  char here[256] = "";
+  ASSERT_TRUE(plat::ReadDriveWorkingDirectory(0, here, sizeof here));
+  EXPECT_EQ(plat::CompareNoCase(here, name.c_str()), 0) << here << " " << name;
+  EXPECT_EQ(plat::CurrentDrive(), plat::DriveNumberOfLetter(name[0]));
+
+  EXPECT_TRUE(plat::MakeDirectory("sub"));
+  EXPECT_FALSE(plat::MakeDirectory("sub"));
+  EXPECT_EQ(plat::LastError(), 183u);
+  EXPECT_FALSE(plat::MakeDirectory("missing\\sub"));
+  EXPECT_EQ(plat::LastError(), 3u);
+
+  std::FILE *out = plat::OpenHostFile("sub\\crlf.txt", "wb");
+  ASSERT_NE(out, nullptr);
+  (void)std::fputs("a\r\nb\r\n", out);
+  (void)std::fclose(out);
+  std::FILE *in = plat::OpenHostFile((name + "\\sub\\crlf.txt").c_str(), "r");
+  ASSERT_NE(in, nullptr);
+  EXPECT_EQ(ReadAll(in), "a\nb\n");
+  (void)std::fclose(in);
+  EXPECT_EQ(plat::OpenHostFile("sub", "r"), nullptr);  // a directory is no file
+  EXPECT_EQ(plat::LastError(), 5u);
+
+  plat::EntryStatus status{};
+  ASSERT_TRUE(plat::GetEntryStatus("sub\\crlf.txt", &status));
+  EXPECT_EQ(status.mode, plat::kModeRegular);
+  EXPECT_EQ(status.size, 6u);
+  ASSERT_TRUE(plat::GetEntryStatus("sub\\", &status));
+  EXPECT_EQ(status.mode, plat::kModeDirectory);
+  EXPECT_FALSE(plat::GetEntryStatus("sub\\none.txt", &status));
+  EXPECT_EQ(plat::LastError(), 2u);
+
+  std::uint32_t error = 0;
+  EXPECT_EQ(Search("sub\\*", &error), (Listing{{".", true}, {"..", true}, {"crlf.txt", false}}));
+  EXPECT_EQ(error, 18u);
+  EXPECT_EQ(Search("sub\\*.TXT", &error), (Listing{{"crlf.txt", false}}));
+  EXPECT_EQ(Search("sub\\*.x", &error), Listing{});
+  EXPECT_EQ(error, 2u);
+  EXPECT_EQ(Search("missing\\*", &error), Listing{});
+  EXPECT_EQ(error, 3u);
+
+  plat::DiskSpace space{};
+  ASSERT_TRUE(plat::QueryDiskSpace(name.c_str(), &space));
+  EXPECT_GT(space.totalClusters, 0u);
+  EXPECT_LE(space.freeClusters, space.totalClusters);
+  EXPECT_GT(std::uint64_t{space.sectorsPerCluster} * space.bytesPerSector, 0u);
+
+  EXPECT_TRUE(plat::ChangeWorkingDirectory(saved));
+  std::error_code ignored;
+  fs::remove_all(dir, ignored);
 }
 
 TEST(PlatformFiles, WildcardsFollowTheWindowsRules) {

@@ -1,8 +1,12 @@
-// platform_test.cpp - the POSIX platform layer's threads, priorities and
-// file opening (its clock hook is exercised by the time tests).
+// platform_test.cpp - the platform layer's threads, priorities and file
+// opening (its clock hook is exercised by the time tests).
 #include <gtest/gtest.h>
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <sys/resource.h>
 #include <unistd.h>
+#endif
 
 #include <chrono>
 #include <cmath>
@@ -12,16 +16,34 @@
 #include <future>
 #include <string>
 
+#include "platform/common/path_text.h"
 #include "platform/files.h"
 #include "platform/thread.h"
 #include "support/host.h"
+#include "support/posix_only.h"
+#include "support/temp_directory.h"
 
 namespace plat = qorb::plat;
 
 namespace {
 
+// What the host says of the calling thread's priority: the nice value on
+// Linux, the thread's own level on Windows.
 int HostNice() {
+#ifdef _WIN32
+  return GetThreadPriority(GetCurrentThread());
+#else
   return getpriority(PRIO_PROCESS, static_cast<id_t>(gettid()));
+#endif
+}
+
+// The value HostNice gives for a level, which maps to `nice` on Linux.
+int HostValueOf([[maybe_unused]] int level, [[maybe_unused]] int nice) {
+#ifdef _WIN32
+  return level;
+#else
+  return nice;
+#endif
 }
 
 // Writes a 4817-digit number to an unbuffered stream, as stderr is: glibc
@@ -66,7 +88,8 @@ TEST(PlatformThread, RunsWithArgumentStdioAndStartsAtNormalPriority) {
   EXPECT_EQ(g_probe.text, Formatted());
   EXPECT_EQ(g_probe.priority, qorb::test::HostLetsThreadsRaisePriority() ? plat::kPriorityNormal
                                                                          : plat::kPriorityLowest);
-  EXPECT_EQ(g_probe.nice, g_probe.priority == plat::kPriorityNormal ? 0 : 10);
+  EXPECT_EQ(g_probe.nice,
+            g_probe.priority == plat::kPriorityNormal ? 0 : HostValueOf(plat::kPriorityLowest, 10));
   EXPECT_EQ(plat::GetCurrentThreadPriority(), plat::kPriorityLowest);
   EXPECT_EQ(plat::BeginThread(nullptr, 0, nullptr), 0xFFFFFFFFu);
   plat::SetCurrentThreadPriority(plat::kPriorityNormal);
@@ -85,7 +108,7 @@ TEST(PlatformThread, PriorityLevelsReadBackAndReachTheHost) {
       continue;
     }
     EXPECT_EQ(plat::SetCurrentThreadPriority(level), 0u) << level;
-    EXPECT_EQ(HostNice(), nice);
+    EXPECT_EQ(HostNice(), HostValueOf(level, nice));
     // An unknown level is refused as invalid and changes nothing.
     EXPECT_EQ(plat::SetCurrentThreadPriority(nice > 0 ? 3 : -3), 87u);
     EXPECT_EQ(plat::LastError(), 87u);
@@ -98,6 +121,7 @@ TEST(PlatformThread, PriorityLevelsReadBackAndReachTheHost) {
 // Without privilege or nice allowance (dropped in the child process only), a
 // lowered thread may not be raised again: access denied, the level stays.
 TEST(PlatformThreadDeathTest, RefusedRaiseReportsAccessDenied) {
+  QORB_POSIX_ONLY("Windows lets every thread raise its own priority again");
   if (!qorb::test::HostCanDropPriorityRights())
     GTEST_SKIP() << "this process keeps CAP_SYS_NICE and may not change its user";
   const auto refuseRaise = [] {
@@ -113,9 +137,17 @@ TEST(PlatformThreadDeathTest, RefusedRaiseReportsAccessDenied) {
 
 TEST(PlatformFile, OpensBackslashAndDriveNamesAndRefusesOthers) {
   namespace fs = std::filesystem;
-  const fs::path dir = fs::temp_directory_path() / ("qorb_platform_" + std::to_string(getpid()));
+  const fs::path dir = qorb::test::MakeTempDirectory("qorb_platform_");
   fs::create_directories(dir / "sub");
+#ifdef _WIN32
+  // The host's own names carry their drive; the name without it is rooted on
+  // the current drive, so that drive is made current for the test.
+  std::string windowsName = dir.string() + "/sub/a.txt";
+  const int noted = plat::CurrentDrive();
+  ASSERT_TRUE(plat::ChangeCurrentDrive(plat::DriveNumberOfLetter(windowsName[0])));
+#else
   std::string windowsName = "C:" + dir.string() + "/sub/a.txt";
+#endif
   for (char &c : windowsName) c = c == '/' ? '\\' : c;
   const std::string withoutDrive = windowsName.substr(2);
   // Both names reach the one file that the host name gives.
@@ -134,5 +166,8 @@ TEST(PlatformFile, OpensBackslashAndDriveNamesAndRefusesOthers) {
     EXPECT_FALSE(plat::OpenHostFile(name, "w"));
   EXPECT_EQ(plat::OpenHostFile(nullptr, "r"), nullptr);
   EXPECT_EQ(plat::LastError(), 87u);
+#ifdef _WIN32
+  plat::ChangeCurrentDrive(noted);
+#endif
   fs::remove_all(dir);
 }

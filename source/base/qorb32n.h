@@ -5,7 +5,8 @@
  * cross the interface (in their documented field order) and the constants are
  * declared here. Records keep their 32-bit layout on a 32-bit build; on a
  * 64-bit host pointers take their native width in memory, while everything
- * that leaves the process (the sink record, log lines) stays byte-exact.
+ * that leaves the process (the sink record, log lines, packed blocks, tagged
+ * records) stays byte-exact.
  *
  * Results, unless a function says otherwise: the Sem family and the error
  * table return 0 for success, 258 for a wait that timed out, otherwise the
@@ -22,6 +23,9 @@
 #if defined(_WIN32)
 #if defined(QORB32N_BUILD)
 #define QORB_API __declspec(dllexport)
+#elif defined(QORB32N_STATIC)
+/* Linked from the static library: plain calls, no DLL import table. */
+#define QORB_API
 #else
 #define QORB_API __declspec(dllimport)
 #endif
@@ -796,9 +800,11 @@ QORB_API int FilGetExtOfFileName(char *destination, const char *source);
 /* Maps a drive letter (either case) to an existing host directory, which
  * becomes the drive's root and working directory; remapping the current
  * drive moves the working directory to the new root. 1, or 0 for a letter
- * outside A to Z or a directory that does not exist. */
+ * outside A to Z or a directory that does not exist. On Windows, whose
+ * drives are the system's own, only a drive's own root ("D:\") is taken. */
 QORB_API uint32_t FilMapDrive(char letter, const char *hostDirectory);
-/* Unmaps a drive; 0 when it is not mapped or is the current drive. */
+/* Unmaps a drive; 0 when it is not mapped or is the current drive, and
+ * always on Windows. */
 QORB_API uint32_t FilUnmapDrive(char letter);
 
 /* 1 when the drive named by the path's first two characters ("D:") can be
@@ -1193,9 +1199,176 @@ QORB_API uint32_t IniWrite(IniFile *file, const void *record, const Fdsc *descri
  * handle; 0. NULL is ignored. */
 QORB_API uint32_t IniClose(IniFile *file);
 
+/* Packed data. A packed descriptor block holds a descriptor and everything
+ * below it with every reference an offset from the block's start; a packed
+ * data block holds a record's values. Both have the same bytes on every
+ * host: 28-byte Fdsc, 1696-byte Sdsc, 132-byte Edsc and 32-bit offsets in
+ * descriptor blocks, 4 bytes passed over for each pointer-type field in
+ * data blocks, numbers in the packing machine's order.
+ *
+ * Unpacking descriptors on a 64-bit host: a 4-byte offset cannot become an
+ * 8-byte pointer in place, so there IniUnpackFdsc only checks the block and
+ * brings its numbers and offsets into this host's order, leaving a packed
+ * block; IniUnpackFdscTree builds the usable descriptor tree, separately,
+ * on any host. It is also the way to unpack a block received from outside,
+ * since it checks the block against its length. */
+
+/* Result codes of packing and unpacking. */
+#define INI_RC_DONE 0u
+#define INI_RC_NO_PACKED_FORM 7u   /* a data field of type 16 to 24 or above 28 */
+#define INI_RC_UNMARKED_POINTER 8u /* a pointer-type field lacks FDSC_SKIP or FDSC_NOPACK */
+#define INI_RC_MALFORMED 9u        /* a descriptor block is not laid out as packing lays it */
+#define INI_RC_NO_MEMORY 10u       /* the unpacked tree cannot be allocated */
+
+/* Copies the descriptor and everything below it into block, which holds at
+ * least IniSizeofFdsc bytes: the Fdsc at offset 0 with its name, format and
+ * sub as offsets (0 when absent), then the name and format texts, then
+ * (from the next multiple of 4; filler bytes are not written) the whole
+ * Sdsc of an FDSC_STRUCT or FDSC_DOTTEDSTRING followed, field by field, by
+ * what its used slots point to, or the Edsc of an enumeration followed by
+ * its names. Unused Sdsc slots are copied, their pointers as the low 32
+ * bits. A pointer-type descriptor needs both FDSC_SKIP and FDSC_NOPACK:
+ * INI_RC_UNMARKED_POINTER, else 0. */
+QORB_API uint32_t IniPackFdsc(const Fdsc *descriptor, void *block);
+
+/* Unpacks a block that IniPackFdsc made, in place, reversing its numbers
+ * (not the Sdsc's reserved words) when swap is non-zero. On a 32-bit host
+ * the block's start is then the descriptor tree, pointing into the block,
+ * which must stay where it is. On a 64-bit host the references stay
+ * offsets (see above). The block is checked and left unchanged when it is
+ * not laid out as packing lays it: INI_RC_MALFORMED, or
+ * INI_RC_UNMARKED_POINTER for a pointer-type descriptor without both marks
+ * (its words read as stored). The block's length is taken from its own
+ * contents, which must therefore be whole; 0. */
+QORB_API uint32_t IniUnpackFdsc(void *block, uint32_t swap);
+
+/* Builds a native descriptor tree from a packed block of length bytes,
+ * reversing its numbers when swap is non-zero, without changing the block.
+ * *tree receives one tracked block (free it with MemFreeMem_) that holds
+ * the tree with copies of its texts, or NULL on failure. Sub-descriptors
+ * that a block does not carry (those of types other than 11, 12, 15 and 25)
+ * are NULL, and so are the pointers of unused Sdsc slots. 0,
+ * INI_RC_UNMARKED_POINTER, INI_RC_MALFORMED (also when a reference or text
+ * lies outside length) or INI_RC_NO_MEMORY. */
+QORB_API uint32_t IniUnpackFdscTree(const void *block, uint32_t length, uint32_t swap, Fdsc **tree);
+
+/* Copies the field's values from the record into block (NULL: nothing
+ * copied), in record order and as the record holds them; the 4 bytes of
+ * each pointer-type field are passed over, not written. 0,
+ * INI_RC_NO_PACKED_FORM for a verbosity, duration or unused type, or
+ * INI_RC_UNMARKED_POINTER for a pointer-type field with neither FDSC_SKIP
+ * nor FDSC_NOPACK; the first such field ends the copy. */
+QORB_API uint32_t IniPackData(const Fdsc *descriptor, const void *record, void *block);
+
+/* Stores in *size the length of the field's packed data block; the record
+ * is not read. Results as IniPackData. */
+QORB_API uint32_t IniSizeofData(const Fdsc *descriptor, const void *record, uint32_t *size);
+
+/* Copies the field's values from block, which holds IniSizeofData bytes,
+ * into the record (NULL: nothing copied), reversing each number when swap
+ * is non-zero (bytes, texts and pointers are not); pointer fields are left
+ * as they are. Results as IniPackData. */
+QORB_API uint32_t IniUnpackData(const Fdsc *descriptor, void *record, const void *block,
+                                uint32_t swap);
+
 /* ------------------------------------------------------------------------ */
 /* Binary records: byte swapping and tagged records                         */
 /* ------------------------------------------------------------------------ */
+
+/* Byte swapping. Each swap reverses, in place, the bytes of the value at the
+ * address (which need not be aligned): the library's own order is "I",
+ * least significant byte first; "M" is the other. Float and double values
+ * are swapped as raw bytes. Swapping twice restores a value. NULL is
+ * ignored. */
+
+/* Reverses the 2 bytes at value. */
+QORB_API void SwpSwapShort(void *value);
+/* The same as SwpSwapShort. */
+QORB_API void SwpSwapUShort(void *value);
+/* Reverses the 4 bytes at value. */
+QORB_API void SwpSwapULong(void *value);
+/* The same as SwpSwapULong. */
+QORB_API void SwpSwapLong(void *value);
+/* Reverses the 4 bytes of a float at value. */
+QORB_API void SwpSwapFloat(void *value);
+/* Reverses the 8 bytes at value. */
+QORB_API void SwpSwapDouble(void *value);
+/* Reverses each of count consecutive 4-byte values. */
+QORB_API void SwpSwapLongArray(void *values, uint32_t count);
+
+/* Swaps the field at the record cursor's address and moves the cursor over
+ * the field's extent. Elements are swapped by type: 2 bytes for SHORTBOOL,
+ * SHORT, USHORT and SHORTENUM; 4 for BOOL, LONG, ULONG, FLOAT and ENUM; 8
+ * for DOUBLE and REALTIME; an FDSC_STRUCT field structure by structure
+ * through its Sdsc. Bytes, texts, pointers, lists, verbosity and duration
+ * words are left alone. With follow non-zero the structure that an
+ * FDSC_STRUCTPTR field's first pointer points to (if not NULL) is swapped
+ * too, through a cursor of its own; the pointer itself never is. */
+QORB_API void SwpSwapField(void **cursor, const Fdsc *field, uint32_t follow);
+
+/* Applies SwpSwapField to the structure's fields in slot order. */
+QORB_API void SwpSwapStructure(void **cursor, const Sdsc *structure, uint32_t follow);
+
+/* Tagged records. A tagged-record file is a sequence of records, each a
+ * 16-byte header followed by its data bytes, on a stdio stream the caller
+ * opens (in binary mode). The library writes headers in the "I" order and
+ * reads both orders; data bytes are never interpreted or swapped. */
+
+#define TAG_ORDER_I 'I' /* byteOrder: numbers least significant byte first */
+#define TAG_ORDER_M 'M' /* byteOrder: numbers most significant byte first */
+#define TAG_MAGIC 0x1Fu
+/* Identifiers run from 0 to 45; TagGetTag stops at a larger one. */
+#define TAG_MAX_ID 45u
+
+/* Result codes of the Tag family (0 is success). */
+#define TAG_RC_READ_FAILED 25050u       /* TagReadTag: 16 header bytes could not be read */
+#define TAG_RC_WRITE_FAILED 25051u      /* writing the header failed */
+#define TAG_RC_BAD_HEADER 25052u        /* TagReadTag: unknown byte order or magic */
+#define TAG_RC_DATA_WRITE_FAILED 25053u /* TagWriteRecord: writing the data failed */
+#define TAG_RC_NOT_FOUND 25054u         /* TagGetTag: end, bad header or identifier above 45 */
+#define TAG_RC_NO_DATA 25055u           /* TagWriteRecord: the data pointer is NULL */
+#define TAG_RC_SKIP_FAILED 25056u       /* TagGetTag: moving over a record's data failed */
+
+/* The header of a tagged record: 16 bytes on every host. */
+typedef struct TagHeader {
+  char byteOrder;  /* TAG_ORDER_I or TAG_ORDER_M: the order of the numbers */
+  uint8_t magic;   /* TAG_MAGIC */
+  uint16_t tagId;  /* the record's identifier, 0 to 45 */
+  uint32_t length; /* data bytes after the header */
+  uint32_t info1;  /* the caller's */
+  uint32_t info2;  /* the caller's */
+} TagHeader;
+
+/* Sets byteOrder to "I" and magic to 0x1F in the caller's header, then
+ * writes its 16 bytes; 0 or TAG_RC_WRITE_FAILED. */
+QORB_API uint32_t TagWriteTag(FILE *stream, TagHeader *header);
+
+/* Reads 16 bytes into the header: TAG_RC_READ_FAILED when they cannot be
+ * read, TAG_RC_BAD_HEADER when the byte order is neither "I" nor "M" or the
+ * magic is wrong; an "M" header's numbers are brought into this host's
+ * order (byteOrder keeps "M", telling that the data needs swapping); 0. */
+QORB_API uint32_t TagReadTag(FILE *stream, TagHeader *header);
+
+/* Writes a record: a header with these values, then length bytes of data.
+ * TAG_RC_NO_DATA (nothing written) when data is NULL; TagWriteTag's code
+ * when the header fails; TAG_RC_DATA_WRITE_FAILED when the data is not
+ * written whole, which includes length 0 (the header is written then);
+ * 0. */
+QORB_API uint32_t TagWriteRecord(FILE *stream, uint16_t tagId, uint32_t length, uint32_t info1,
+                                 uint32_t info2, const void *data);
+
+/* Reverses tagId, length, info1 and info2 in place; byteOrder and magic
+ * are left. Returns 0. */
+QORB_API uint32_t TagSwapTag(TagHeader *header);
+
+/* Finds the next record with the identifier, from the stream's position
+ * (which must be a record's header; the search never rewinds), moving over
+ * the data of the records before it. 0 with the header copied to out (may
+ * be NULL) and the stream at the record's first data byte;
+ * TAG_RC_NOT_FOUND at the end of the stream, at a header that cannot be
+ * read or is bad, or at an identifier above 45; TAG_RC_SKIP_FAILED when the
+ * stream cannot move over a record's data. */
+QORB_API uint32_t TagGetTag(FILE *stream, uint16_t tagId, TagHeader *out);
 
 #ifdef __cplusplus
 }

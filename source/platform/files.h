@@ -27,10 +27,13 @@ inline constexpr int kDriveCount = 26;
 
 // Maps a drive (1 to 26) to an existing host directory, which becomes the
 // drive's root and working directory; remapping the current drive moves the
-// process there. Unmapping refuses the current drive (5).
+// process there. Unmapping refuses the current drive (5). On Windows the
+// drives are the system's own: a drive maps only to its own root ("D:\"),
+// anything else and every unmapping answer not supported (50).
 bool MapDrive(int drive, const char *hostDirectory);
 bool UnmapDrive(int drive);
-// The host directory a drive is mapped to; false (15) for an unmapped drive.
+// The host directory a drive is mapped to ("D:\" on Windows); false (15)
+// for an unmapped drive.
 bool HostDirectoryOfDrive(int drive, char *buffer, std::size_t capacity);
 
 // The current drive, as the host working directory shows it: when that has
@@ -108,7 +111,8 @@ class DirectorySearch {
 // Opens the host file a path name names with an fopen mode; nullptr on
 // failure with the last error set (a directory is refused with 5). A file
 // opened for reading in text mode ("r" without "b" or "+") sees each CR LF
-// pair as a lone LF; positions count the file's bytes. Writes keep LF.
+// pair as a lone LF; positions count the file's bytes. Writes keep the
+// host's line ends: LF on POSIX, CR LF in the Windows run-time's text mode.
 std::FILE *OpenHostFile(const char *pathName, const char *mode);
 
 }  // namespace qorb::plat

@@ -1,5 +1,43 @@
-// host.cpp - probes of the host's privileges for tests.
+// host.cpp - probes of the host's privileges for tests: Linux capabilities
+// and nice limits; on Windows every thread may set any level of its own and
+// no test plays another user.
 #include "support/host.h"
+
+#ifdef _WIN32
+
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#define WIN32_LEAN_AND_MEAN
+#include <windows.h>
+
+namespace qorb::test {
+
+// Wine's own system library exports its version; Windows' does not.
+bool RunningUnderWine() {
+  const HMODULE ntdll = GetModuleHandleA("ntdll.dll");
+  return ntdll != nullptr && GetProcAddress(ntdll, "wine_get_version") != nullptr;
+}
+
+bool HostLetsThreadsRaisePriority() {
+  return true;
+}
+bool HostLetsProcessChangeUser() {
+  return false;
+}
+bool BecomeNobody() {
+  return false;
+}
+bool HostCanDropPriorityRights() {
+  return false;
+}
+bool DropPriorityRights() {
+  return false;
+}
+
+}  // namespace qorb::test
+
+#else
 
 #include <sys/resource.h>
 #include <unistd.h>
@@ -37,6 +75,10 @@ bool MayChangeUser(std::uint64_t capabilities) {
 
 }  // namespace
 
+bool RunningUnderWine() {
+  return false;
+}
+
 bool HostLetsThreadsRaisePriority() {
   bool raised = false;
   std::thread probe([&raised] {
@@ -69,3 +111,5 @@ bool DropPriorityRights() {
 }
 
 }  // namespace qorb::test
+
+#endif

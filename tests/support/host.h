@@ -9,6 +9,11 @@ namespace qorb::test {
 // on a thread of its own, so the caller's priority is untouched.
 bool HostLetsThreadsRaisePriority();
 
+// Whether this Windows program runs under Wine rather than on Windows itself
+// (always false on POSIX), for the few things Wine does not do as Windows
+// does.
+bool RunningUnderWine();
+
 // Whether this process may change its user and group ids (CAP_SETUID and
 // CAP_SETGID), as tests that play another user need.
 bool HostLetsProcessChangeUser();

@@ -5,7 +5,6 @@
 #include "support/mapped_drives.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <cctype>
 #include <cstdlib>
@@ -13,6 +12,7 @@
 #include <utility>
 
 #include "platform/files.h"
+#include "support/temp_directory.h"
 
 namespace qorb::test {
 namespace {
@@ -26,6 +26,7 @@ constexpr int kDriveD = 4;
 }  // namespace
 
 MappedDrives::MappedDrives() {
+#ifndef _WIN32  // Windows drives are the system's own: nothing to map
   savedWorkingDirectory_ = fs::current_path();
   savedDrive_ = plat::CurrentDrive();
   for (auto [drive, saved] : {std::pair{kDriveC, &savedC_}, std::pair{kDriveD, &savedD_}}) {
@@ -33,19 +34,20 @@ MappedDrives::MappedDrives() {
     saved->mapped = plat::HostDirectoryOfDrive(drive, root, sizeof root);
     if (saved->mapped) saved->root = root;
   }
-  std::string pattern = (fs::temp_directory_path() / "qorb_files_XXXXXX").string();
-  if (mkdtemp(pattern.data()) == nullptr) std::abort();
-  root_ = fs::canonical(pattern);
+  root_ = MakeTempDirectory("qorb_files_");
+  if (root_.empty()) std::abort();
   fs::create_directories(root_ / "c" / "work" / "src");
   fs::create_directories(root_ / "d" / "data");
-  if (!plat::MapDrive(kDriveC, (root_ / "c").c_str()) ||
-      !plat::MapDrive(kDriveD, (root_ / "d").c_str()) ||
+  if (!plat::MapDrive(kDriveC, (root_ / "c").string().c_str()) ||
+      !plat::MapDrive(kDriveD, (root_ / "d").string().c_str()) ||
       !plat::ChangeWorkingDirectory("D:\\data") || !plat::ChangeWorkingDirectory("C:\\work\\src")) {
     ADD_FAILURE() << "cannot map C: and D: below " << root_;
   }
+#endif
 }
 
 MappedDrives::~MappedDrives() {
+  if (root_.empty()) return;
   plat::ChangeCurrentDrive(kDriveC);
   for (auto [drive, saved] : {std::pair{kDriveC, &savedC_}, std::pair{kDriveD, &savedD_}}) {
     if (saved->mapped) {

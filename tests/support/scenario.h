@@ -4,10 +4,10 @@
 // that the same tests work under emulators and on hosts without fork().
 #pragma once
 
-#include <sys/types.h>
-
 #include <string>
 #include <vector>
+
+#include "support/child_process.h"
 
 namespace qorb::test {
 
@@ -30,9 +30,9 @@ struct ScenarioRegistrar {
 const std::string &SelfProgram();
 
 // Starts `program` (the test program itself when empty) running a scenario;
-// the child's pid, or -1.
-pid_t StartScenario(const std::string &name, const ScenarioArguments &arguments,
-                    const std::string &program = {});
+// the child, or -1.
+ChildProcess StartScenario(const std::string &name, const ScenarioArguments &arguments,
+                           const std::string &program = {});
 
 // Starts a scenario and waits for it: its exit code, 128 + the signal that
 // ended it, or -1.

@@ -1,10 +1,10 @@
 // descriptors.cpp - the type table, the sub-descriptors a field may carry,
-// the extent rule of records, and the packed size of a descriptor tree.
+// the extent rule of records, and the packed size of a descriptor tree
+// (counted by the packing walk of pack_descriptor.cpp).
 //
 // Relies on: qorb32n.h for the descriptor records. Every size and format
 // the configuration family uses comes from the one table below.
-#include <cstring>
-
+#include "ini/packed.h"
 #include "ini/walker.h"
 
 static_assert(sizeof(void *) != 4 || sizeof(Fdsc) == 28, "Fdsc keeps its 32-bit layout");
@@ -50,39 +50,6 @@ constexpr IniTypeDefault kTypeTable[FDSC_TYPE_COUNT] = {
     {"", kPointerSize},  // FDSC_LIST
     {"", kPointerSize},  // FDSC_STRUCTPTR
 };
-
-// Sizes of the records in a packed descriptor block, the same on every host.
-constexpr std::uint32_t kPackedFdscSize = 28;
-constexpr std::uint32_t kPackedSdscSize = 1696;
-constexpr std::uint32_t kPackedEdscSize = 132;
-
-std::uint32_t TextSize(const char *text) {
-  return text != nullptr ? static_cast<std::uint32_t>(std::strlen(text) + 1) : 0;
-}
-
-std::uint32_t RoundUpToFour(std::uint32_t offset) {
-  return (offset + 3u) & ~3u;
-}
-
-// Adds the packed size of one descriptor and what hangs below it, in the
-// order packing lays them down, to the running total.
-void AddPackedSize(const Fdsc &descriptor, std::uint32_t &total, int depth) {
-  total += kPackedFdscSize + TextSize(descriptor.name) + TextSize(descriptor.format);
-  if (descriptor.sub == nullptr) return;
-  total = RoundUpToFour(total);
-  if (descriptor.type == FDSC_STRUCT || descriptor.type == FDSC_DOTTEDSTRING) {
-    const auto &structure = *static_cast<const Sdsc *>(descriptor.sub);
-    total += kPackedSdscSize;
-    if (depth >= kMaxNesting) return;
-    for (std::uint32_t i = 0; i < FieldsInUse(structure); ++i) {
-      AddPackedSize(structure.fields[i], total, depth + 1);
-    }
-  } else if (descriptor.type == FDSC_SHORTENUM || descriptor.type == FDSC_ENUM) {
-    const auto &enumeration = *static_cast<const Edsc *>(descriptor.sub);
-    total += kPackedEdscSize;
-    for (const char *name : enumeration.names) total += TextSize(name);
-  }
-}
 
 }  // namespace
 
@@ -146,7 +113,7 @@ QORB_API const IniTypeDefault *IniGetTypeDefaults(void) {
 QORB_API uint32_t IniSizeofFdsc(const Fdsc *descriptor, uint32_t *size) {
   if (size == nullptr) return 0;
   *size = 0;
-  if (descriptor != nullptr) qorb::ini::AddPackedSize(*descriptor, *size, 0);
+  if (descriptor != nullptr) qorb::ini::packed::PackDescriptor(*descriptor, nullptr, size);
   return 0;
 }
 

@@ -40,6 +40,8 @@ struct alignas(64) Slot {
   // Named objects: one reference for the handle plus one per call in progress.
   std::atomic<std::uint32_t> refs{0};
   std::atomic<NamedMapping *> named{nullptr};
+  // Windows: the kernel object's own handle, which every object has there.
+  std::atomic<void *> hostObject{nullptr};
   // Kept under the table lock.
   std::uint32_t index = 0;
   std::uint32_t nextFree = 0;

@@ -24,6 +24,15 @@ DriveSplit SplitDrive(const char *pathName) {
   return DriveSplit{drive != 0 ? drive : -1, pathName + 2};
 }
 
+const char *NamePartOf(const char *pathName) {
+  const char *name = pathName;
+  for (const char *c = pathName; *c != '\0'; ++c) {
+    if (IsPathSeparator(*c)) name = c + 1;
+  }
+  if (name == pathName && pathName[0] != '\0' && pathName[1] == ':') name = pathName + 2;
+  return name;
+}
+
 namespace {
 
 // Drops the last part of a relative directory ("a/b" becomes "a").

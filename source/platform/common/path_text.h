@@ -28,6 +28,10 @@ struct DriveSplit {
 };
 DriveSplit SplitDrive(const char *pathName);
 
+// Where the name part of a pattern or path name starts: after its last
+// separator, else after a drive's colon (the text's end when it has none).
+const char *NamePartOf(const char *pathName);
+
 // Appends the parts of `text` to `relative`, a NUL-terminated directory
 // below a drive's root written as "a/b" ("" for the root): empty and "."
 // parts are skipped, ".." drops the last part and stops at the root. False,

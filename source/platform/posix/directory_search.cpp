@@ -27,17 +27,6 @@ struct DirectorySearch::State {
 
 namespace {
 
-// Where the name part of a pattern starts: after its last separator, else
-// after a drive's colon.
-const char *NamePartOf(const char *pattern) {
-  const char *name = pattern;
-  for (const char *c = pattern; *c != '\0'; ++c) {
-    if (IsPathSeparator(*c)) name = c + 1;
-  }
-  if (name == pattern && pattern[0] != '\0' && pattern[1] == ':') name = pattern + 2;
-  return name;
-}
-
 bool IsDotEntry(const char *name) {
   return name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'));
 }

@@ -18,6 +18,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "platform/common/slot_pin.h"
 #include "platform/posix/event_word.h"
 #include "platform/posix/host_error.h"
 #include "platform/posix/shared_object.h"
@@ -170,36 +171,17 @@ void FinishClose(Slot &slot) {
 }
 
 void Unpin(Slot &slot) {
-  if (slot.refs.fetch_sub(1, std::memory_order_acq_rel) == 1) FinishClose(slot);
+  DropReference(slot, FinishClose);
 }
 
 // Holds a reference to a named slot for the length of one call.
-class Pin {
+class Pin : public SlotPin {
  public:
-  Pin(Slot &slot, Handle handle) : slot_(slot) {
-    std::uint32_t refs = slot.refs.load(std::memory_order_acquire);
-    do {
-      if (refs == 0) return;
-    } while (!slot.refs.compare_exchange_weak(refs, refs + 1, std::memory_order_acq_rel));
-    pinned_ = true;
-    if (slot.handle.load(std::memory_order_acquire) != handle) {
-      Unpin(slot);
-      pinned_ = false;
-    }
-  }
-  ~Pin() {
-    if (pinned_) Unpin(slot_);
-  }
-  Pin(const Pin &) = delete;
-  Pin &operator=(const Pin &) = delete;
+  Pin(Slot &slot, Handle handle) : SlotPin(&slot, handle, FinishClose) {}
 
   NamedMapping *mapping() const {
-    return pinned_ ? slot_.named.load(std::memory_order_acquire) : nullptr;
+    return pinned() ? slot().named.load(std::memory_order_acquire) : nullptr;
   }
-
- private:
-  Slot &slot_;
-  bool pinned_ = false;
 };
 
 Handle PublishNamed(ObjectKind kind, std::uint32_t access, const NamedMapping &fields) {
