@@ -4,10 +4,6 @@
 // full help through a pipe, and the record dump ending the process.
 #include <gtest/gtest.h>
 #include <unistd.h>
-#ifdef _WIN32
-#include <fcntl.h>
-#include <io.h>
-#endif
 
 #include <cstdint>
 #include <cstdio>
@@ -20,6 +16,7 @@
 
 #include "cmdline/cmdline_private.h"
 #include "qorb32n.h"
+#include "support/pipe_ends.h"
 
 namespace {
 
@@ -438,11 +435,7 @@ std::string Printed(Body body) {
 // waits for a key never depend on the terminal the tests run from.
 void FeedStandardInput(const std::string &keys) {
   int ends[2];
-#ifdef _WIN32
-  ASSERT_EQ(_pipe(ends, 4096, _O_BINARY), 0);
-#else
-  ASSERT_EQ(pipe(ends), 0);
-#endif
+  ASSERT_EQ(OpenPipe(ends), 0);
   ASSERT_EQ(write(ends[1], keys.data(), keys.size()), static_cast<ssize_t>(keys.size()));
   close(ends[1]);
   dup2(ends[0], STDIN_FILENO);

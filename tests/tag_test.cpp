@@ -14,6 +14,7 @@
 
 #include "qorb32n.h"
 #include "support/byte_order.h"
+#include "support/pipe_ends.h"
 
 namespace {
 
@@ -232,7 +233,7 @@ TEST(Tag, SearchInAFileCutShort) {
   }
   // A stream that cannot move over a record's data.
   int ends[2];
-  ASSERT_EQ(pipe(ends), 0);
+  ASSERT_EQ(OpenPipe(ends), 0);
   const std::string records = Header('I', 1, 4, 0, 0) + "skip" + Header('I', 2, 0, 0, 0);
   ASSERT_EQ(write(ends[1], records.data(), records.size()), static_cast<ssize_t>(records.size()));
   close(ends[1]);
