@@ -18,6 +18,7 @@
 #include "qorb32n.h"
 #include "support/descriptors.h"
 #include "support/mapped_drives.h"
+#include "support/posix_only.h"
 #include "support/tracked_balance.h"
 
 namespace {
@@ -125,6 +126,12 @@ std::vector<std::string> Entries(const IniFile *file) {
 }
 
 // ---- descriptors ---------------------------------------------------------
+
+// The tests that read and write files on C: and D:.
+class IniFiles : public Ini {
+ protected:
+  void SetUp() override { QORB_POSIX_ONLY(qorb::test::kNoDriveMapping); }
+};
 
 TEST_F(Ini, TypeTableExtentsAndPackedSizes) {
   const IniTypeDefault *table = IniGetTypeDefaults();
@@ -426,7 +433,7 @@ const Sdsc kCfgFields =
                     F("Wait", FDSC_DURATION, 1), F("Line", FDSC_STRUCT, 2, &kLine)});
 const Fdsc kCfg = F("Cfg", FDSC_STRUCT, 1, &kCfgFields);
 
-TEST_F(Ini, DocumentedExampleWritesAndReadsBack) {
+TEST_F(IniFiles, DocumentedExampleWritesAndReadsBack) {
   const Cfg cfg{80, "full", {1, 2}, 0xC000, 90, {{300}, {600}}};
   drives_.MakeDirectory("C:\\data");
   IniFile *file = IniOpen("C:\\data\\cfg.ini", INI_MODE_WRITE);
@@ -550,7 +557,7 @@ Every PlainEvery() {
   return every;
 }
 
-TEST_F(Ini, EveryTypeRoundTrips) {
+TEST_F(IniFiles, EveryTypeRoundTrips) {
   Every every = PlainEvery();
   every.innerList = LstNewList(0);
   every.hosts = LstNewList(0);
@@ -609,7 +616,7 @@ TEST_F(Ini, EveryTypeRoundTrips) {
 
 // ---- the file syntax -------------------------------------------------------
 
-TEST_F(Ini, FileSyntax) {
+TEST_F(IniFiles, FileSyntax) {
   const std::string longWord(200, 'k');
   const struct {
     std::string content;
@@ -655,7 +662,7 @@ TEST_F(Ini, FileSyntax) {
   }
 }
 
-TEST_F(Ini, EntryLimit) {
+TEST_F(IniFiles, EntryLimit) {
   // Each key is two tracked copies: more than the default 10000 blocks.
   MemSetLimits(100000000, 20000, 1);
   std::string content = "[ big.ini ]\n";
@@ -672,7 +679,7 @@ TEST_F(Ini, EntryLimit) {
 
 // ---- lookups and reading -------------------------------------------------
 
-TEST_F(Ini, ReadingFindsTheFirstMatchIgnoringCase) {
+TEST_F(IniFiles, ReadingFindsTheFirstMatchIgnoringCase) {
   IniFile *file = OpenText(
       "[ a.ini ]\nport = 1\n[ CFG ]\nPORT = 80\nport = 81\n[ Cfg ]\nPort = 90\n"
       "[ cfg line 2 ]\nspeed = 600\n[ Cfg Line 1 ]\nItems 1 = 4\n");
@@ -722,7 +729,7 @@ TEST_F(Ini, ReadingFindsTheFirstMatchIgnoringCase) {
   IniClose(file);
 }
 
-TEST_F(Ini, ListsAndPointersFollowTheirSections) {
+TEST_F(IniFiles, ListsAndPointersFollowTheirSections) {
   IniFile *file = OpenText(
       "[ a.ini ]\n[ Every ]\nHost 1 = \"h1\"\nHost 2 = h2\nHost 4 = h4\nNumber 2 = 2\n"
       "[ Every Item 1 ]\nNumber = 1\n[ Every Item 2 ]\n[ Every Item 4 ]\nNumber = 4\n");
@@ -744,7 +751,7 @@ TEST_F(Ini, ListsAndPointersFollowTheirSections) {
 
 // ---- writing ---------------------------------------------------------------
 
-TEST_F(Ini, WritingEdgeCases) {
+TEST_F(IniFiles, WritingEdgeCases) {
   const uint32_t levels[] = {0x2000, 0};
   const Sdsc levelPair = S(8, {F("Level", FDSC_VERBOSITY, 1), F("Wait", FDSC_DURATION, 1)});
   EXPECT_EQ(WriteText(levels, F("Top", FDSC_STRUCT, 1, &levelPair)),
@@ -816,7 +823,7 @@ TEST_F(Ini, WritingEdgeCases) {
 // Random bytes and valid files with random damage go through IniOpen and
 // IniRead of a record of every type: nothing crashes or overruns (the
 // sanitize build watches), and everything read is freed again.
-TEST_F(Ini, RandomAndMutatedFiles) {
+TEST_F(IniFiles, RandomAndMutatedFiles) {
   const Every every = PlainEvery();
   const std::string valid = WriteText(&every, kEvery) + "[ Every Item 1 ]\nNumber = 3\n";
   const char alphabet[] = "[]= \"\n\t.-_|\\:ab1ENumberItemHosts ";
