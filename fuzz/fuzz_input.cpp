@@ -56,11 +56,15 @@ void SetUpLibrary() {
 }
 
 std::string WriteInputFile(const char *name, const std::uint8_t *data, std::size_t size) {
-  std::FILE *file = std::fopen((Scratch().Path() / name).c_str(), "wb");
+  std::FILE *file = std::fopen(HostPath(name).c_str(), "wb");
   if (file == nullptr) std::abort();
   if (size != 0 && std::fwrite(data, 1, size, file) != size) std::abort();
   if (std::fclose(file) != 0) std::abort();
   return std::string("F:\\") + name;
+}
+
+std::string HostPath(const char *name) {
+  return (Scratch().Path() / name).string();
 }
 
 std::vector<std::string> SplitTexts(const std::uint8_t *data, std::size_t size, std::size_t limit) {

@@ -20,6 +20,10 @@ void SetUpLibrary();
 // Writes the bytes to F:\<name> and answers the path name that reaches it.
 std::string WriteInputFile(const char *name, const std::uint8_t *data, std::size_t size);
 
+// The host path of F:\<name>, for the functions that take a stream the
+// caller opens.
+std::string HostPath(const char *name);
+
 // The input cut at NUL bytes into at most `limit` texts (the last one takes
 // the rest, NULs removed).
 std::vector<std::string> SplitTexts(const std::uint8_t *data, std::size_t size, std::size_t limit);

@@ -8,12 +8,15 @@
 // scratch drive; MemFreeMem_, MemFreeString_ and LstFreeList_ for the record.
 #include <cstdlib>
 #include <cstring>
-#include <initializer_list>
 
 #include "fuzz_input.h"
 #include "qorb32n.h"
+#include "support/descriptors.h"
 
 namespace {
+
+using qorb::test::F;
+using qorb::test::S;
 
 #pragma pack(push, 1)
 struct Inner {
@@ -49,18 +52,6 @@ struct Every {
   LstList *innerList;
 };
 #pragma pack(pop)
-
-Fdsc F(const char *name, uint32_t type, uint32_t count, const void *sub = nullptr,
-       uint32_t flags = 0, const char *format = nullptr) {
-  return Fdsc{0, name, flags, type, count, format, sub};
-}
-
-Sdsc S(uint32_t size, std::initializer_list<Fdsc> fields) {
-  Sdsc structure{};
-  structure.size = size;
-  for (const Fdsc &field : fields) structure.fields[structure.fieldCount++] = field;
-  return structure;
-}
 
 const Edsc kColours{3, {"Red", "Green", "Blue"}, {1, 2, 0x10003}};
 const Sdsc kNameExt = S(11, {F("Name", FDSC_STRING, 8), F("Ext", FDSC_STRING, 3)});
