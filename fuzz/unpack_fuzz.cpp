@@ -124,14 +124,21 @@ bool SameText(const char *a, const char *b) {
 
 bool SameTree(const Fdsc &a, const Fdsc &b, int depth);
 
+bool SameNumbers(const Fdsc &a, const Fdsc &b) {
+  return a.userWord == b.userWord && a.flags == b.flags && a.type == b.type && a.count == b.count;
+}
+
 bool SameStructure(const Sdsc &a, const Sdsc &b, int depth) {
   if (a.fieldCount != b.fieldCount || a.userWord != b.userWord || a.size != b.size ||
       a.reserved != b.reserved) {
     return false;
   }
   const uint32_t used = a.fieldCount < SDSC_MAX_FIELDS ? a.fieldCount : SDSC_MAX_FIELDS;
-  for (uint32_t i = 0; i < used; ++i) {
-    if (!SameTree(a.fields[i], b.fields[i], depth + 1)) return false;
+  for (uint32_t i = 0; i < SDSC_MAX_FIELDS; ++i) {
+    // Unused slots keep their numbers, not what they pointed to.
+    const bool same = i < used ? SameTree(a.fields[i], b.fields[i], depth + 1)
+                               : SameNumbers(a.fields[i], b.fields[i]);
+    if (!same) return false;
   }
   return true;
 }
@@ -146,8 +153,7 @@ bool SameEnumeration(const Edsc &a, const Edsc &b) {
 
 // Two trees agree in every number, text and carried sub-descriptor.
 bool SameTree(const Fdsc &a, const Fdsc &b, int depth) {
-  if (a.userWord != b.userWord || a.flags != b.flags || a.type != b.type || a.count != b.count ||
-      !SameText(a.name, b.name) || !SameText(a.format, b.format)) {
+  if (!SameNumbers(a, b) || !SameText(a.name, b.name) || !SameText(a.format, b.format)) {
     return false;
   }
   if (!Carried(a.type) || depth > 50) return true;
