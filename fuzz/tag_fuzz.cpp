@@ -1,8 +1,9 @@
 // tag_fuzz.cpp - the tagged-record reader on a file made from any input.
 // The first byte names the identifier to search for; the rest is the file.
 // A walk with TagReadTag lists the records the way TagGetTag promises to
-// find them; TagGetTag must then find exactly those of the identifier, in
-// order, each time leaving the stream at the record's data. The records the
+// find them, each header checked against its bytes read by hand; TagGetTag
+// must then find exactly those of the identifier, in order, each time
+// leaving the stream at the record's data. The records the
 // walk read in full are laid down again in the other byte order and through
 // TagWriteRecord, and both copies must read back to the same headers.
 //
@@ -71,6 +72,33 @@ Walk WalkRecords(std::FILE *stream, long fileSize) {
   return walk;
 }
 
+// The header at the bytes, read by hand in the order its first byte names.
+TagHeader Decoded(const std::uint8_t *bytes) {
+  const bool mOrder = bytes[0] == TAG_ORDER_M;
+  const auto number = [&](int at, int width) {
+    std::uint32_t value = 0;
+    for (int i = 0; i < width; ++i) {
+      const int byte = mOrder ? at + i : at + width - 1 - i;
+      value = (value << 8) | bytes[byte];
+    }
+    return value;
+  };
+  return TagHeader{static_cast<char>(bytes[0]),
+                   bytes[1],
+                   static_cast<uint16_t>(number(2, 2)),
+                   number(4, 4),
+                   number(8, 4),
+                   number(12, 4)};
+}
+
+// Every header the walk read is the one its bytes hold.
+void CheckDecoded(const std::uint8_t *file, const Walk &walk) {
+  for (const Record &record : walk.records) {
+    const TagHeader expected = Decoded(file + record.at);
+    Require(std::memcmp(&expected, &record.header, sizeof expected) == 0);
+  }
+}
+
 // TagGetTag from the start finds the walk's records of the identifier.
 void CheckSearch(std::FILE *stream, const Walk &walk, uint16_t tagId) {
   std::rewind(stream);
@@ -129,14 +157,14 @@ void CheckCopies(const std::uint8_t *file, const Walk &walk) {
                          OpenWritten("other.tag", InOtherOrder(file, walk))};
   for (std::FILE *copy : copies) {
     Require(copy != nullptr);
-    std::fseek(copy, 0, SEEK_END);
+    Require(std::fseek(copy, 0, SEEK_END) == 0);
     const Walk again = WalkRecords(copy, std::ftell(copy));
     Require(again.records.size() == whole);
     for (std::size_t i = 0; i < whole; ++i) {
       Require(SameNumbers(again.records[i].header, walk.records[i].header));
       Require(again.records[i].header.byteOrder == (copy == copies[0] ? TAG_ORDER_I : TAG_ORDER_M));
     }
-    std::fclose(copy);
+    Require(std::fclose(copy) == 0);
   }
 }
 
@@ -151,8 +179,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
   std::FILE *stream = std::fopen(qorb::fuzz::HostPath("in.tag").c_str(), "rb");
   Require(stream != nullptr);
   const Walk walk = WalkRecords(stream, static_cast<long>(size - 1));
+  CheckDecoded(file, walk);
   CheckSearch(stream, walk, tagId);
-  std::fclose(stream);
+  Require(std::fclose(stream) == 0);
   CheckCopies(file, walk);
   return 0;
 }
