@@ -11,16 +11,10 @@
 #include <cstring>
 #include <vector>
 
+#include "bench_support.h"
 #include "qorb32n.h"
 
 namespace {
-
-void InitializeOnce() {
-  static const bool initialized = [] {
-    return ErrInitialize(ERR_MODE_CONSOLE, "bench", 0, 0, 0, 0) == 1;
-  }();
-  benchmark::DoNotOptimize(initialized);
-}
 
 CmdOptionStruct Record(uint32_t argumentFlag, char letter, uint32_t type, const char *format,
                        const char *defaultText, uint32_t mandatory = 0) {
@@ -106,7 +100,7 @@ void BM_GetoptLong(benchmark::State &state) {
 }
 
 void BM_CmdParseCmdLine(benchmark::State &state) {
-  InitializeOnce();
+  qorb::bench::InitializeLibrary();
   std::vector<CmdOptionStruct> table = Table();
   std::array<char *, 22> argv{};
   for (std::size_t i = 0; i < kArguments.size(); ++i) argv[i] = const_cast<char *>(kArguments[i]);
@@ -119,7 +113,7 @@ void BM_CmdParseCmdLine(benchmark::State &state) {
   }
 }
 
-BENCHMARK(BM_GetoptLong);
-BENCHMARK(BM_CmdParseCmdLine);
+BENCHMARK(BM_GetoptLong)->Name("cmdline/parse_20_arguments/peer");
+BENCHMARK(BM_CmdParseCmdLine)->Name("cmdline/parse_20_arguments/qorb");
 
 }  // namespace

@@ -8,6 +8,7 @@
 
 #include <cstdio>
 
+#include "bench_support.h"
 #include "qorb32n.h"
 
 namespace {
@@ -43,7 +44,7 @@ void BM_FprintfLine(benchmark::State &state) {
                  "124846", "memory", 429u, 'E', 9u, 10000025UL, 10000000UL);
   }
 }
-BENCHMARK(BM_FprintfLine);
+BENCHMARK(BM_FprintfLine)->Name("error/console_report/peer");
 
 void BM_ConsoleReport(benchmark::State &state) {
   ErrInitialize(ERR_MODE_CONSOLE, "bench", 0, 0, 0, 0);
@@ -52,8 +53,9 @@ void BM_ConsoleReport(benchmark::State &state) {
     ErrPutError(nullptr, 0.0, ERR_SEV_ERROR, 9, kSource, 429, nullptr, kFormat, 10000025UL,
                 10000000UL);
   }
+  qorb::bench::InitializeLibrary();
 }
-BENCHMARK(BM_ConsoleReport);
+BENCHMARK(BM_ConsoleReport)->Name("error/console_report/qorb");
 
 void BM_MutexPairAndFormat(benchmark::State &state) {
   SemMutexHandle mutex = 0;
@@ -67,7 +69,7 @@ void BM_MutexPairAndFormat(benchmark::State &state) {
   }
   SemCloseMutex(&mutex);
 }
-BENCHMARK(BM_MutexPairAndFormat);
+BENCHMARK(BM_MutexPairAndFormat)->Name("error/table_report/peer");
 
 // Records one entry per iteration; every 48 reports the table is emptied
 // outside the timing, so that it never fills.
@@ -89,7 +91,8 @@ void BM_TableReport(benchmark::State &state) {
     }
   }
   for (int i = 0; i < filled; ++i) ErrClearError(slots[i]);
+  qorb::bench::InitializeLibrary();
 }
-BENCHMARK(BM_TableReport);
+BENCHMARK(BM_TableReport)->Name("error/table_report/qorb");
 
 }  // namespace

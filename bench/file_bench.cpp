@@ -4,19 +4,15 @@
 #include <benchmark/benchmark.h>
 #include <dirent.h>
 #include <fnmatch.h>
-#include <stdlib.h>
 
-#include <cstdio>
-#include <filesystem>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "bench_support.h"
 #include "qorb32n.h"
 
 namespace {
-
-namespace fs = std::filesystem;
 
 constexpr int kFiles = 10000;
 
@@ -48,34 +44,20 @@ void BM_FilFileMatch(benchmark::State &state) {
 
 // A directory of kFiles files (a third of them .log), made once, mapped as
 // drive B: for the listings and removed when the program ends.
-struct BenchDirectory {
-  BenchDirectory() {
-    std::string pattern = (fs::temp_directory_path() / "qorb_bench_XXXXXX").string();
-    if (mkdtemp(pattern.data()) == nullptr) std::abort();
-    path = pattern;
+const qorb::bench::ScratchDrive &Directory() {
+  static const qorb::bench::ScratchDrive drive('B');
+  static const bool filled = [] {
     for (int i = 0; i < kFiles; ++i) {
-      const fs::path name = path / ("file" + std::to_string(i) + (i % 3 == 0 ? ".log" : ".txt"));
-      std::FILE *file = std::fopen(name.c_str(), "w");
-      if (file != nullptr) (void)std::fclose(file);
+      drive.Write("file" + std::to_string(i) + (i % 3 == 0 ? ".log" : ".txt"), "");
     }
-    ErrInitialize(ERR_MODE_CONSOLE, "bench", 0, 0, 0, 0);
-    MemSetLimits(0xFFFFFFFFu, 0xFFFFFFFFu, 0);  // 10000 entries pass the default
-    FilMapDrive('B', pattern.c_str());
-  }
-  ~BenchDirectory() {
-    std::error_code ignored;
-    fs::remove_all(path, ignored);
-  }
-  fs::path path;
-};
-
-const fs::path &Directory() {
-  static const BenchDirectory directory;
-  return directory.path;
+    return true;
+  }();
+  (void)filled;
+  return drive;
 }
 
 void BM_ReaddirFnmatch(benchmark::State &state) {
-  const std::string directory = Directory().string();
+  const std::string directory = Directory().Host().string();
   for (auto _ : state) {
     std::vector<std::string> names;
     DIR *dir = opendir(directory.c_str());
@@ -100,9 +82,9 @@ void BM_FilGetNextPathName(benchmark::State &state) {
   }
 }
 
-BENCHMARK(BM_Fnmatch);
-BENCHMARK(BM_FilFileMatch);
-BENCHMARK(BM_ReaddirFnmatch)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_FilGetNextPathName)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Fnmatch)->Name("file/match_7_names/peer");
+BENCHMARK(BM_FilFileMatch)->Name("file/match_7_names/qorb");
+BENCHMARK(BM_ReaddirFnmatch)->Name("file/list_10000_files/peer")->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_FilGetNextPathName)->Name("file/list_10000_files/qorb")->Unit(benchmark::kMillisecond);
 
 }  // namespace

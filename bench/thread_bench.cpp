@@ -1,58 +1,13 @@
-// Handing a job to an idle worker against a bare event post-and-wake: both
-// measured as a round trip (the woken side answers on a second event).
+// thread_bench.cpp - handing a job to an idle pool worker and waiting for its
+// answer, against starting a std::thread for the job and joining it.
 #include <benchmark/benchmark.h>
 
-#include <condition_variable>
-#include <mutex>
 #include <thread>
 
+#include "bench_support.h"
 #include "qorb32n.h"
 
 namespace {
-
-// A manual-reset flag with a condition variable: the peer a programmer
-// would write by hand.
-class Flag {
- public:
-  void Post() {
-    {
-      std::lock_guard<std::mutex> lock(mutex_);
-      posted_ = true;
-    }
-    wake_.notify_one();
-  }
-  void WaitAndReset() {
-    std::unique_lock<std::mutex> lock(mutex_);
-    wake_.wait(lock, [this] { return posted_; });
-    posted_ = false;
-  }
-
- private:
-  std::mutex mutex_;
-  std::condition_variable wake_;
-  bool posted_ = false;
-};
-
-void BM_BareEventRoundTrip(benchmark::State &state) {
-  Flag ping;
-  Flag pong;
-  bool stop = false;
-  std::thread peer([&] {
-    for (;;) {
-      ping.WaitAndReset();
-      if (stop) return;
-      pong.Post();
-    }
-  });
-  for (auto _ : state) {
-    ping.Post();
-    pong.WaitAndReset();
-  }
-  stop = true;
-  ping.Post();
-  peer.join();
-}
-BENCHMARK(BM_BareEventRoundTrip)->UseRealTime();
 
 SemEventHandle g_done = 0;
 
@@ -60,8 +15,8 @@ void AnswerJob(uintptr_t) {
   SemPostEvent(&g_done);
 }
 
-void BM_PoolJobRoundTrip(benchmark::State &state) {
-  ErrInitialize(ERR_MODE_CALLBACK, "bench", 0, 0, 0, 0);
+void PoolJobRoundTrip(benchmark::State &state) {
+  qorb::bench::InitializeLibrary();
   ThdInitialize(2);
   SemCreateEvent(&g_done, nullptr, 0, 0);
   uint32_t postCount = 0;
@@ -72,6 +27,17 @@ void BM_PoolJobRoundTrip(benchmark::State &state) {
   }
   SemCloseEvent(&g_done);
 }
-BENCHMARK(BM_PoolJobRoundTrip)->UseRealTime();
+
+void ThreadCreateJoin(benchmark::State &state) {
+  int answered = 0;
+  for (auto _ : state) {
+    std::thread job([&answered] { ++answered; });
+    job.join();
+  }
+  benchmark::DoNotOptimize(answered);
+}
 
 }  // namespace
+
+BENCHMARK(ThreadCreateJoin)->Name("thread/job_dispatch/peer")->UseRealTime();
+BENCHMARK(PoolJobRoundTrip)->Name("thread/job_dispatch/qorb")->UseRealTime();

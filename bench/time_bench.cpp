@@ -1,9 +1,13 @@
 // time_bench.cpp - the standard time text against what a programmer would
-// write instead: gmtime_r for the calendar and snprintf of the same form.
+// write instead: gmtime_r for the calendar and snprintf of the same form,
+// and strptime with timegm (and strtod for the fraction) to read it back.
 #include <benchmark/benchmark.h>
 
+#include <array>
 #include <cstdio>
+#include <cstdlib>
 #include <ctime>
+#include <string>
 
 #include "qorb32n.h"
 
@@ -67,9 +71,42 @@ void CalendarGmtime(benchmark::State &state) {
   }
 }
 
+// 64 standard-form texts spread over the range, read in turn.
+std::array<std::string, 64> StandardTexts() {
+  ValueWalk walk;
+  std::array<std::string, 64> texts;
+  char out[25];
+  for (std::string &text : texts) text = TmeRealTimeToString(walk.Next(), out);
+  return texts;
+}
+
+void ParseStandardTme(benchmark::State &state) {
+  const auto texts = StandardTexts();
+  std::size_t next = 0;
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(TmeStringToRealTime(texts[next].c_str()));
+    next = (next + 1) % texts.size();
+  }
+}
+
+void ParseStandardStrptime(benchmark::State &state) {
+  const auto texts = StandardTexts();
+  std::size_t next = 0;
+  for (auto _ : state) {
+    std::tm parts{};
+    const char *rest = strptime(texts[next].c_str(), "%Y-%m-%d_%H:%M:%S", &parts);
+    double t = static_cast<double>(timegm(&parts));
+    if (rest != nullptr && *rest == '.') t += std::strtod(rest, nullptr);
+    benchmark::DoNotOptimize(t);
+    next = (next + 1) % texts.size();
+  }
+}
+
 }  // namespace
 
-BENCHMARK(StandardFormTme);
-BENCHMARK(StandardFormGmtimeSnprintf);
-BENCHMARK(CalendarTme);
-BENCHMARK(CalendarGmtime);
+BENCHMARK(StandardFormTme)->Name("time/to_standard_text/qorb");
+BENCHMARK(StandardFormGmtimeSnprintf)->Name("time/to_standard_text/peer");
+BENCHMARK(CalendarTme)->Name("time/to_calendar/qorb");
+BENCHMARK(CalendarGmtime)->Name("time/to_calendar/peer");
+BENCHMARK(ParseStandardTme)->Name("time/from_standard_text/qorb");
+BENCHMARK(ParseStandardStrptime)->Name("time/from_standard_text/peer");

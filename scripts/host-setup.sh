@@ -14,6 +14,17 @@ apt_install() {
   DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "$@" >/dev/null
 }
 
+# Installs the packages named (none: nothing to do), or says which to
+# install by hand.
+install_missing() {
+  [ "$#" -eq 0 ] && return 0
+  echo "installing $*"
+  if ! apt_install "$@"; then
+    echo "missing $*: install them (apt-get install $*) and run again" >&2
+    return 1
+  fi
+}
+
 # cmake and a C++ compiler; with "tests", also the GoogleTest sources.
 ensure_build_tools() {
   local need=()
@@ -21,10 +32,29 @@ ensure_build_tools() {
   command -v g++ >/dev/null || need+=(g++)
   if [ "${1:-}" = tests ] && ! command -v pkg-config >/dev/null; then need+=(pkg-config); fi
   if [ "${1:-}" = tests ] && [ ! -f /usr/src/googletest/CMakeLists.txt ]; then need+=(googletest); fi
+  install_missing "${need[@]}"
+}
+
+# Google Benchmark and inih (the configuration files' peer) for the bench
+# preset.
+ensure_bench_tools() {
+  local need=()
+  [ -f /usr/include/benchmark/benchmark.h ] || need+=(libbenchmark-dev)
+  [ -f /usr/include/ini.h ] || need+=(libinih-dev)
+  command -v pkg-config >/dev/null || need+=(pkg-config)
+  install_missing "${need[@]}"
+}
+
+# clang 14 with libFuzzer and the sanitizer runtimes for the fuzz preset.
+# Prints why when they cannot be had.
+ensure_fuzz_tools() {
+  local need=()
+  command -v clang++-14 >/dev/null || need+=(clang-14)
+  [ -n "$(find /usr/lib/llvm-14 -name 'libclang_rt.fuzzer-x86_64.a' 2>/dev/null | head -n 1)" ] ||
+    need+=(libclang-rt-14-dev)
   [ "${#need[@]}" -eq 0 ] && return 0
-  echo "installing ${need[*]}"
   if ! apt_install "${need[@]}"; then
-    echo "missing ${need[*]}: install them (apt-get install ${need[*]}) and run again" >&2
+    echo "clang 14 with libFuzzer is not installed (apt-get install ${need[*]})"
     return 1
   fi
 }

@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Builds and tests every configuration this host can run: native, sanitize,
-# tsan, m32 (i386) natively or under user-mode emulation, and then the
-# Windows builds under Wine (scripts/test-windows.sh). On a fresh machine it
+# tsan, m32 (i386) natively or under user-mode emulation; builds the
+# benchmarks (without running them); runs every fuzz target over its seed
+# corpus for a fixed number of runs; and then the Windows builds under Wine
+# (scripts/test-windows.sh). On a fresh machine it
 # installs what the build needs when it runs as root, and otherwise names the
 # packages to install. Says plainly what it skipped and why, and ends with
 # one line "total: N passed, N failed"; exits non-zero when anything failed.
@@ -43,8 +45,34 @@ for config in "${configs[@]}"; do
     consumer=$(echo "${output}" | tail -n 1)
     passed=$((passed + $(echo "${consumer}" | sed -E 's/.*: ([0-9]+) passed.*/\1/')))
     failed=$((failed + $(echo "${consumer}" | sed -E 's/.*, ([0-9]+) failed.*/\1/')))
+    # The benchmarks are built, never run here: timings belong to scripts/bench.sh.
+    if bench_reason=$(ensure_bench_tools 2>&1); then
+      if cmake --preset bench >/dev/null && cmake --build --preset bench >/dev/null; then
+        echo "bench: built (run them with scripts/bench.sh)"
+      else
+        echo "build of the benchmarks failed"
+        status=1
+        failed=$((failed + 1))
+      fi
+    else
+      echo "skipping the benchmark build: ${bench_reason}"
+    fi
   fi
 done
+
+# Every fuzz target over its seed corpus, a fixed number of runs each.
+echo "=== fuzz ==="
+if fuzz_reason=$(ensure_fuzz_tools); then
+  if cmake --preset fuzz >/dev/null && cmake --build --preset fuzz >/dev/null; then
+    run_ctest_leg fuzz || status=1
+  else
+    echo "build of the fuzz targets failed"
+    status=1
+    failed=$((failed + 1))
+  fi
+else
+  echo "skipping fuzz: ${fuzz_reason}"
+fi
 
 # The Windows leg: its own builds and Wine prefix, and its own line; a host
 # where Wine cannot start skips it with one line saying why.

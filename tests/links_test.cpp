@@ -10,6 +10,7 @@
 #include <utility>
 #include <vector>
 
+#include "links/sort.h"
 #include "qorb32n.h"
 
 namespace {
@@ -204,6 +205,49 @@ TEST_F(LinksTest, SortOrdersLikeStdSortThroughTheCombSortsExchanges) {
   ExpectListIs(list, after);
   EXPECT_TRUE(std::ranges::is_permutation(after, before));
   LstFreeList_(list);
+}
+
+// LstSort orders over a temporary array and falls back to walking the chain
+// when the host has no memory for one: both ways must give every item the
+// same place, whatever the comparator answers.
+TEST_F(LinksTest, ArrayAndInPlaceSortsGiveTheSameOrderItemByItem) {
+  static std::mt19937 coin;
+  const LstComparator random = [](void *, void *) { return static_cast<int>(coin() % 2); };
+  std::mt19937 values(7);
+  std::vector<int> data(3000);
+  for (LstComparator comparator : {Less, LessOrEqual, random}) {
+    for (uint32_t size : {2u, 13u, 500u, 3000u}) {
+      for (unsigned range : {1u, 4u, 1000000u}) {  // ties everywhere, many, hardly any
+        SCOPED_TRACE(testing::Message() << size << " items in range " << range);
+        for (int &value : data) value = static_cast<int>(values() % range);
+        std::vector<std::vector<std::size_t>> orders;
+        for (const bool throughArray : {true, false}) {
+          LstList *list = LstNewList(LST_INDEXED);
+          std::vector<LstItem *> items;
+          for (uint32_t i = 0; i < size; ++i)
+            items.push_back(LstInsert(list, &data[i], LST_AT_END));
+          coin.seed(size + range);  // the same answers for both ways
+          if (throughArray) {
+            ASSERT_TRUE(qorb::lst::SortThroughArray(list, comparator));
+          } else {
+            qorb::lst::SortInPlace(list, comparator);
+          }
+          std::vector<std::size_t> order;
+          for (LstItem *item = list->first; item != nullptr; item = item->next) {
+            // Each datum is a distinct element, so it names the item's place.
+            const auto at = static_cast<std::size_t>(static_cast<int *>(item->data) - data.data());
+            ASSERT_LT(at, items.size());
+            ASSERT_EQ(items[at], item) << "an item lost its data";
+            order.push_back(at);
+          }
+          ASSERT_EQ(order.size(), size);
+          orders.push_back(order);
+          LstFreeList_(list);
+        }
+        EXPECT_EQ(orders[0], orders[1]);
+      }
+    }
+  }
 }
 
 // A comparator that contradicts itself ends the sort within the work of a

@@ -178,6 +178,38 @@ TEST_F(Pack, BlockFromTheOtherOrder) {
   }
 }
 
+// Unused slots carry numbers too: both ways of unpacking bring them into
+// this host's order, in the top structure and in a nested one.
+TEST_F(Pack, UnusedSlotsOfTheOtherOrderComeIntoThisHostsOrder) {
+  std::string bytes = StructureBlockInMOrder();
+  ByteWriter slot(true);
+  slot.U32(0x99).U32(0).U32(0x10).U32(FDSC_LONG).U32(9).U32(0).U32(0);
+  constexpr size_t kTopSlot3 = 32 + 16 + 3 * 28, kInnerSlot1 = 1888 + 16 + 28;
+  for (const size_t at : {kTopSlot3, kInnerSlot1}) bytes.replace(at, 28, slot.bytes());
+  const std::vector<unsigned char> block(bytes.begin(), bytes.end());
+
+  Fdsc *tree = nullptr;
+  ASSERT_EQ(IniUnpackFdscTree(block.data(), 3589, 1, &tree), 0u);
+  const auto &top = *static_cast<const Sdsc *>(tree->sub);
+  const auto &inner = *static_cast<const Sdsc *>(top.fields[2].sub);
+  for (const Fdsc *unused : {&top.fields[3], &inner.fields[1]}) {
+    EXPECT_EQ(unused->userWord, 0x99u);
+    EXPECT_EQ(unused->flags, 0x10u);
+    EXPECT_EQ(unused->type, FDSC_LONG);
+    EXPECT_EQ(unused->count, 9u);
+  }
+  MemFreeMem_(tree);
+
+  std::vector<unsigned char> copy = block;
+  ASSERT_EQ(IniUnpackFdsc(copy.data(), 1), 0u);
+  for (const size_t at : {kTopSlot3, kInnerSlot1}) {
+    EXPECT_EQ(WordAt(copy, at), 0x99u) << at;
+    EXPECT_EQ(WordAt(copy, at + 8), 0x10u) << at;
+    EXPECT_EQ(WordAt(copy, at + 12), FDSC_LONG) << at;
+    EXPECT_EQ(WordAt(copy, at + 16), 9u) << at;
+  }
+}
+
 // A tree of nested structures with every type, the pointer types marked.
 const Sdsc kParts = S(4, {F("Name", FDSC_STRING, 2), F("Ext", FDSC_STRING, 2)});
 const Sdsc kLeaf =

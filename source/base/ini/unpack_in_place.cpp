@@ -54,16 +54,22 @@ class InPlaceUnpacker {
     return offset;
   }
 
-  // The fields of a structure nested too deep were packed without texts;
-  // they keep no references.
+  // Every slot's numbers are brought into this host's order, as the tree
+  // unpacking reads them. The fields of a structure nested too deep were
+  // packed without texts; they keep no references. Unused slots keep their
+  // reference words as stored: nothing follows them.
   void Structure(std::uint32_t at, int depth) {
     for (std::uint32_t word : kStructureNumberWords) Number(at + word);
     const std::uint32_t used = Load(at + kFieldCountAt);
-    for (std::uint32_t slot = 0; slot < used && slot < SDSC_MAX_FIELDS; ++slot) {
-      if (depth < kMaxNesting) {
-        Descriptor(at + SlotAt(slot), depth + 1);
-      } else {
-        for (std::uint32_t word : kReferenceWords) Store(at + SlotAt(slot) + word, 0);
+    for (std::uint32_t slot = 0; slot < SDSC_MAX_FIELDS; ++slot) {
+      const std::uint32_t slotAt = at + SlotAt(slot);
+      if (slot < used && depth < kMaxNesting) {
+        Descriptor(slotAt, depth + 1);
+        continue;
+      }
+      for (std::uint32_t word : kNumberWords) Number(slotAt + word);
+      if (slot < used) {
+        for (std::uint32_t word : kReferenceWords) Store(slotAt + word, 0);
       }
     }
   }

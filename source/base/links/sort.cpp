@@ -1,12 +1,16 @@
 // sort.cpp - ordering a list with a caller's comparator: inserting one item
-// in order, and sorting the whole list in place by comb sort.
+// in order, and sorting the whole list by comb sort, over a temporary array
+// of the items when the host allocator gives one and in place otherwise.
 //
-// Relies on: the linking helpers of link.h and MemAllocMem_ for the new
-// item. The sort takes no memory beyond the items themselves.
+// Relies on: the linking helpers of link.h, MemAllocMem_ for the new item
+// and malloc/free for the sort's untracked temporary array. Both ways make
+// the same comparisons and exchanges, so the order never depends on memory.
 #include <cstdint>
+#include <cstdlib>
 #include <utility>
 
 #include "links/link.h"
+#include "links/sort.h"
 
 namespace qorb::lst {
 namespace {
@@ -44,15 +48,6 @@ void ExchangeContents(LstItem *a, LstItem *b) {
   std::swap(a->list, b->list);
 }
 
-// Lists built in one go lie in memory in their own order: guessing the next
-// items' places from the last step lets the processor fetch them early. A
-// wrong guess costs only the fetch, which never faults.
-inline void PrefetchAhead(const LstItem *at, const LstItem *previous) {
-  const auto here = reinterpret_cast<uintptr_t>(at);
-  const uintptr_t stride = here - reinterpret_cast<uintptr_t>(previous);
-  __builtin_prefetch(reinterpret_cast<const void *>(here + 16 * stride));
-}
-
 // One pass over the pairs `gap` apart; true when it exchanged any.
 bool CombPass(LstList *list, uint32_t gap, LstComparator comparator) {
   LstItem *a = list->first;
@@ -64,11 +59,8 @@ bool CombPass(LstList *list, uint32_t gap, LstComparator comparator) {
       ExchangeContents(a, b);
       swapped = true;
     }
-    LstItem *const nextB = b->next;
-    PrefetchAhead(nextB, b);
-    PrefetchAhead(a->next, a);
     a = a->next;
-    b = nextB;
+    b = b->next;
   }
   return swapped;
 }
@@ -129,19 +121,21 @@ uint32_t GapOnePassLimit(uint32_t count) {
   return 2 * bits + 8;
 }
 
-void CombSort(LstList *list, LstComparator comparator) {
-  const uint32_t limit = GapOnePassLimit(list->count);
-  uint32_t gap = list->count;
+// Runs comb-sort passes (`pass(gap)` answers whether it exchanged a pair)
+// until the order rests: true; false when the gap-one passes ran out and a
+// merge sort has to finish the order.
+template <typename Pass>
+bool CombSort(uint32_t count, Pass pass) {
+  const uint32_t limit = GapOnePassLimit(count);
+  uint32_t gap = count;
   uint32_t gapOnePasses = 0;
   bool swapped = false;
   do {
     gap = ShrinkGap(gap);
-    swapped = CombPass(list, gap, comparator);
-    if (gap == 1 && ++gapOnePasses == limit && swapped) {
-      MergeSortChain(list, comparator);
-      return;
-    }
+    swapped = pass(gap);
+    if (gap == 1 && ++gapOnePasses == limit && swapped) return false;
   } while (swapped || gap > 1);
+  return true;
 }
 
 // Moves every item to the position its data reached, so that items keep
@@ -176,13 +170,85 @@ void MoveItemsToTheirData(LstList *list) {
   list->last = previous;
 }
 
-void SortList(LstList *list, LstComparator comparator) {
-  for (LstItem *item = list->first; item != nullptr; item = item->next) SetOwner(item, item);
-  CombSort(list, comparator);
-  MoveItemsToTheirData(list);
+// One item of the temporary array: its data beside it, so that a pass reads
+// the array alone and not the items scattered among other blocks.
+struct SortEntry {
+  void *data;
+  LstItem *item;
+};
+
+bool CombPassOverArray(SortEntry *entries, uint32_t count, uint32_t gap, LstComparator comparator) {
+  bool swapped = false;
+  for (uint32_t i = 0; i + gap < count; ++i) {
+    if (OutOfOrder(comparator, entries[i].data, entries[i + gap].data)) {
+      std::swap(entries[i], entries[i + gap]);
+      swapped = true;
+    }
+  }
+  return swapped;
+}
+
+// Links the items in the order of the array.
+void RelinkInOrder(LstList *list, const SortEntry *entries, uint32_t count) {
+  LstItem *previous = nullptr;
+  for (uint32_t i = 0; i < count; ++i) {
+    LstItem *item = entries[i].item;
+    item->prev = previous;
+    if (previous != nullptr) previous->next = item;
+    previous = item;
+  }
+  if (previous != nullptr) previous->next = nullptr;
+  list->first = count != 0 ? entries[0].item : nullptr;
+  list->last = previous;
+}
+
+// Whether an array of `count` entries can be sized at all (only a 32-bit
+// host can fail this).
+bool ArrayFits(uint32_t count) {
+  if constexpr (sizeof(std::size_t) > sizeof(uint32_t)) return true;
+  return count <= SIZE_MAX / sizeof(SortEntry);
+}
+
+// Fills the array from the chain; false when the chain does not hold
+// exactly `count` items, which the in-place walk copes with.
+bool FillEntries(const LstList *list, SortEntry *entries, uint32_t count) {
+  uint32_t filled = 0;
+  for (LstItem *item = list->first; item != nullptr; item = item->next) {
+    if (filled == count) return false;
+    entries[filled++] = SortEntry{item->data, item};
+  }
+  return filled == count;
 }
 
 }  // namespace
+
+bool SortThroughArray(LstList *list, LstComparator comparator) {
+  const uint32_t count = list->count;
+  if (!ArrayFits(count)) return false;
+  auto *entries = static_cast<SortEntry *>(std::malloc(count * sizeof(SortEntry)));
+  if (entries == nullptr) return false;
+  if (!FillEntries(list, entries, count)) {
+    std::free(entries);
+    return false;
+  }
+  const bool rested = CombSort(
+      count, [&](uint32_t gap) { return CombPassOverArray(entries, count, gap, comparator); });
+  RelinkInOrder(list, entries, count);
+  std::free(entries);
+  // The items still carry their own data, so the merge sort orders them
+  // directly, as it orders the positions of the in-place walk.
+  if (!rested) MergeSortChain(list, comparator);
+  return true;
+}
+
+void SortInPlace(LstList *list, LstComparator comparator) {
+  for (LstItem *item = list->first; item != nullptr; item = item->next) SetOwner(item, item);
+  const bool rested =
+      CombSort(list->count, [&](uint32_t gap) { return CombPass(list, gap, comparator); });
+  if (!rested) MergeSortChain(list, comparator);
+  MoveItemsToTheirData(list);
+}
+
 }  // namespace qorb::lst
 
 extern "C" {
@@ -207,7 +273,7 @@ QORB_API LstItem *LstInsertSorted(LstList *list, void *data, LstComparator compa
 QORB_API uint32_t LstSort(LstList *list, LstComparator comparator) {
   if (list == nullptr || comparator == nullptr) return 0;
   if (list->count < 2 || list->first == nullptr) return 1;
-  qorb::lst::SortList(list, comparator);
+  if (!qorb::lst::SortThroughArray(list, comparator)) qorb::lst::SortInPlace(list, comparator);
   qorb::lst::Renumber(list);
   return 1;
 }

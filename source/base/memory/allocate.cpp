@@ -72,8 +72,8 @@ void EnforceLimits(Registry &registry, std::uint32_t total, MemoryLock &lock) {
 }
 
 // Whether a block of `total` bytes stays within both limits as the counters
-// stand; read without the lock, so only a hint.
-bool LooksWithinLimits(const Registry &registry, std::uint32_t total) {
+// stand; read without the lock, only a hint.
+bool WithinLimits(const Registry &registry, std::uint32_t total) {
   return std::uint64_t{registry.bytesAllocated.load(std::memory_order_relaxed)} + total <=
              registry.maxBytes.load(std::memory_order_relaxed) &&
          std::uint64_t{registry.blockCount.load(std::memory_order_relaxed)} + 1 <=
@@ -114,7 +114,7 @@ void *Allocate(std::uint32_t request, std::uint32_t line, const char *file) {
   }
   const std::uint32_t total = request + kOverhead;
   Registry &registry = TheRegistry();
-  if (!LooksWithinLimits(registry, total)) {
+  if (!WithinLimits(registry, total)) {
     MemBlockHeader *header = nullptr;
     if (!ReserveThenAllocate(registry, total, header)) {
       return ErrNullError(kSourcePath, __LINE__, nullptr);
@@ -130,7 +130,7 @@ void *Allocate(std::uint32_t request, std::uint32_t line, const char *file) {
   if (header == nullptr) return ErrNullError(kSourcePath, __LINE__, nullptr);
   FillHeader(header, total, line, file);
   MemoryLock lock;
-  EnforceLimits(registry, total, lock);
+  if (!WithinLimits(registry, total)) EnforceLimits(registry, total, lock);
   AddToCounters(registry, total, 1);
   AppendBlock(registry, header);
   return UserArea(header);

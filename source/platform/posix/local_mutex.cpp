@@ -1,17 +1,12 @@
-// local_mutex.cpp - unnamed recursive mutexes on a futex word.
+// local_mutex.cpp - unnamed recursive mutexes on a futex word: all but the
+// uncontended request and release, which local_mutex.h carries inline.
 //
-// Word layout: the owner's thread id in the low 30 bits (Linux ids stay
-// below 2^22), kAbandoned while free after an owner ended holding it, and
-// kWaiters while a thread may sleep on it. A thread that ends is noticed by a
-// pthread key destructor, which walks the handle table for mutexes still
-// owned by that thread; so the hot path pays nothing for abandonment. While
-// the process has a single thread, taking and releasing need no locked
-// instruction (glibc does the same for its own mutexes): no other thread can
-// race, and creating one is a full barrier.
+// A thread that ends is noticed by a pthread key destructor, which walks the
+// handle table for mutexes still owned by that thread; so the hot path pays
+// nothing for abandonment.
 #include "platform/posix/local_mutex.h"
 
 #include <pthread.h>
-#include <sys/single_threaded.h>
 #include <unistd.h>
 
 #include <climits>
@@ -22,17 +17,10 @@
 namespace qorb::plat::posix {
 namespace {
 
-constexpr std::uint32_t kOwnerMask = 0x3FFFFFFFu;
-constexpr std::uint32_t kAbandoned = 0x40000000u;
-constexpr std::uint32_t kWaiters = 0x80000000u;
 constexpr std::uint32_t kMaxRecursion = 0xFFFFFFFFu;
 // The owner field of a closed mutex: no thread id reaches it, and nobody
 // can take the mutex any more.
 constexpr std::uint32_t kClosed = kOwnerMask;
-
-// Initial-exec keeps the id one instruction away even inside the shared
-// library; 4 bytes fit the static TLS reserve meant for this.
-__attribute__((tls_model("initial-exec"))) thread_local std::uint32_t t_threadId = 0;
 
 pthread_key_t g_exitKey;
 pthread_once_t g_exitKeyOnce = PTHREAD_ONCE_INIT;
@@ -61,13 +49,6 @@ void OnThreadExit(void * /*unused*/) {
 
 void CreateExitKey() {
   pthread_key_create(&g_exitKey, OnThreadExit);
-}
-
-__attribute__((noinline)) std::uint32_t RegisterCurrentThread() {
-  t_threadId = static_cast<std::uint32_t>(gettid());
-  pthread_once(&g_exitKeyOnce, CreateExitKey);
-  pthread_setspecific(g_exitKey, &t_threadId);
-  return t_threadId;
 }
 
 std::uint32_t Take(Slot &slot, std::uint32_t previous) {
@@ -123,9 +104,13 @@ __attribute__((noinline)) std::uint32_t WaitContended(Slot &slot, std::uint32_t 
 
 }  // namespace
 
-std::uint32_t CurrentThreadId() {
-  const std::uint32_t id = t_threadId;
-  return id != 0 ? id : RegisterCurrentThread();
+constinit thread_local std::uint32_t t_threadId __attribute__((tls_model("initial-exec"))) = 0;
+
+std::uint32_t RegisterCurrentThread() {
+  t_threadId = static_cast<std::uint32_t>(gettid());
+  pthread_once(&g_exitKeyOnce, CreateExitKey);
+  pthread_setspecific(g_exitKey, &t_threadId);
+  return t_threadId;
 }
 
 void InitLocalMutex(Slot &slot, bool owned) {
@@ -134,8 +119,7 @@ void InitLocalMutex(Slot &slot, bool owned) {
   slot.word.store(owned ? CurrentThreadId() : 0, std::memory_order_relaxed);
 }
 
-std::uint32_t WaitLocalMutex(Slot &slot, std::uint32_t milliseconds) {
-  const std::uint32_t self = CurrentThreadId();
+std::uint32_t WaitLocalMutexSlowly(Slot &slot, std::uint32_t self, std::uint32_t milliseconds) {
   std::uint32_t word = slot.word.load(std::memory_order_relaxed);
   if ((word & kOwnerMask) == self) {
     if (slot.recursion == kMaxRecursion) {
@@ -159,9 +143,7 @@ std::uint32_t WaitLocalMutex(Slot &slot, std::uint32_t milliseconds) {
   return WaitContended(slot, self, milliseconds);
 }
 
-bool ReleaseLocalMutex(Slot &slot) {
-  const std::uint32_t self = CurrentThreadId();
-  const std::uint32_t word = slot.word.load(std::memory_order_relaxed);
+bool ReleaseLocalMutexSlowly(Slot &slot, std::uint32_t self, std::uint32_t word) {
   if ((word & kOwnerMask) != self) {
     SetLastError(kErrorNotOwner);
     return false;

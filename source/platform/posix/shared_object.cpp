@@ -19,9 +19,7 @@
 namespace qorb::plat::posix {
 namespace {
 
-constexpr std::uint32_t kWaiters = 0x80000000u;
-constexpr std::uint32_t kAbandoned = 0x40000000u;
-constexpr std::uint32_t kOwnerMask = 0x3FFFFFFFu;
+// The mutex word has the layout of the unnamed mutexes' (local_mutex.h).
 constexpr std::uint32_t kThreadBits = 22;
 constexpr std::uint32_t kThreadMask = (1u << kThreadBits) - 1u;
 constexpr std::uint32_t kMaxRecursion = 0xFFFFFFFFu;
