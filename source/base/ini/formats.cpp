@@ -46,10 +46,10 @@ bool KnownModifier(std::string_view modifier) {
          modifier == "ll" || modifier == "L";
 }
 
-// Reads the specification after a '%' at `at`: flags, width and precision
+// Reads the conversion after a '%' at `at`: flags, width and precision
 // for printing, a width for scanning, then the length modifier and the
 // conversion character. false for what no conversion here may use.
-bool ReadSpecification(const char *format, std::size_t &at, bool scanning, Conversion &out) {
+bool ReadConversion(const char *format, std::size_t &at, bool scanning, Conversion &out) {
   if (scanning) {
     at = SkipDigits(format, at);
   } else {
@@ -77,7 +77,7 @@ bool FindSoleConversion(const char *format, bool scanning, Conversion &out) {
       ++at;
       continue;
     }
-    if (found || !ReadSpecification(format, at, scanning, out)) return false;
+    if (found || !ReadConversion(format, at, scanning, out)) return false;
     found = true;
   }
   return found;
