@@ -217,7 +217,6 @@ TEST_F(ParseTest, CommentModesDecideWhichLinesAndWhatTextRemain) {
             "41:x // y|42:  # 7 \"no.c\"|44:y|10:z");
   EXPECT_EQ(Lines("", 0), "NULL");
   EXPECT_EQ(Lines("/* a\n b */\n// c\n", PRS_COMMENT_SLASH), "NULL");
-  EXPECT_EQ(Lines("# a\n", PRS_COMMENT_HASH), "NULL");
 }
 
 TEST_F(ParseTest, MarkersRewindsAndOverlongLinesNamesAndSpecials) {
