@@ -110,6 +110,15 @@ class Ini : public testing::Test {
     IniClose(file);
     return FileText("C:\\work\\w.ini");
   }
+  // Reads that file back into a record; 2 when it does not open.
+  uint32_t ReadBack(void *record, const Fdsc &descriptor) {
+    IniFile *file = IniOpen("C:\\work\\w.ini", INI_MODE_READ);
+    EXPECT_NE(file, nullptr);
+    if (file == nullptr) return 2;
+    const uint32_t result = IniRead(file, record, &descriptor);
+    IniClose(file);
+    return result;
+  }
 
   qorb::test::TrackedBalance balance_;
   qorb::test::MappedDrives drives_;
@@ -560,11 +569,8 @@ TEST_F(IniFiles, EveryTypeRoundTrips) {
     EXPECT_NE(text.find(HostLineEnds(lines)), std::string::npos) << lines << text;
   }
 
-  IniFile *file = IniOpen("C:\\work\\w.ini", INI_MODE_READ);
-  ASSERT_NE(file, nullptr);
   Every back{};
-  EXPECT_EQ(IniRead(file, &back, &kEvery), 0u);
-  IniClose(file);
+  ASSERT_EQ(ReadBack(&back, kEvery), 0u);
 
   EXPECT_STREQ(static_cast<const char *>(back.stringPointer), "pointed text");
   Every expected = every;
@@ -760,13 +766,10 @@ TEST_F(IniFiles, WritingEdgeCases) {
   const Fdsc oddField = F("Odd", FDSC_STRUCT, 1, &oddFields);
   EXPECT_EQ(WriteText(&odd, oddField),
             HostLineEnds("[ w.ini ]\n\n[ Odd ]\n  Host = \"\"\n  Colour = Unknown\n"));
-  IniFile *file = IniOpen("C:\\work\\w.ini", INI_MODE_READ);
-  ASSERT_NE(file, nullptr);
-  EXPECT_EQ(IniRead(file, &odd, &oddField), 0u);
+  EXPECT_EQ(ReadBack(&odd, oddField), 0u);
   EXPECT_EQ(odd.colour, 0u);
   EXPECT_STREQ(odd.text, "");
   MemFreeString_(odd.text);
-  IniClose(file);
 
   // Over-long values are cut inside their line; a key or section whose line
   // cannot fit is left out, with what it holds.
@@ -780,15 +783,16 @@ TEST_F(IniFiles, WritingEdgeCases) {
   const Sdsc lengthyFields =
       S(sizeof lengthy, {F("Text", FDSC_STRINGPTR, 1), F(longName.c_str(), FDSC_ULONG, 1),
                          F(longName.c_str(), FDSC_STRUCT, 1, &kLine)});
-  const std::string text = WriteText(&lengthy, F("L", FDSC_STRUCT, 1, &lengthyFields));
+  const Fdsc lengthyField = F("L", FDSC_STRUCT, 1, &lengthyFields);
+  const std::string text = WriteText(&lengthy, lengthyField);
   EXPECT_EQ(text,
             HostLineEnds("[ w.ini ]\n\n[ L ]\n  Text = \"" + std::string(127 - 11, 'v') + "\"\n"));
-  file = IniOpen("C:\\work\\w.ini", INI_MODE_READ);
-  ASSERT_NE(file, nullptr);
-  IniClose(file);
+  EXPECT_EQ(ReadBack(&lengthy, lengthyField), 0u);
+  EXPECT_STREQ(lengthy.text, longValue.substr(0, 127 - 11).c_str());
+  MemFreeString_(const_cast<char *>(lengthy.text));
 
   drives_.MakeDirectory("C:\\cfg");
-  file = IniOpen("C:\\cfg\\my_app.ini", INI_MODE_WRITE);
+  IniFile *file = IniOpen("C:\\cfg\\my_app.ini", INI_MODE_WRITE);
   ASSERT_NE(file, nullptr);
   IniClose(file);
   EXPECT_EQ(FileText("C:\\cfg\\my_app.ini"), HostLineEnds("[ my_app.ini ]\n"));
