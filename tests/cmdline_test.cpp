@@ -190,7 +190,6 @@ TEST_F(CmdTest, HelpRequestsAnswerWithoutAssigningAnything) {
                             {{"-h", "FULL"}, 100, "", {}},
                             {{"-h", "ARG2"}, 202, "", {}},
                             {{"-h", "-V"}, 204, "", {}},
-                            {{"-h", "m2"}, 209, "", {}},
                             {{"-h", "O1"}, 206, "", {}},
                             {{"-h", "arg4"}, 100, "", {}},
                             {{"x", "-h"}, 201, "Error converting: x", {}},
