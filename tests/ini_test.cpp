@@ -110,6 +110,15 @@ class Ini : public testing::Test {
     IniClose(file);
     return FileText("C:\\work\\w.ini");
   }
+  // Reads that file back into a record; 2 when it does not open.
+  uint32_t ReadBack(void *record, const Fdsc &descriptor) {
+    IniFile *file = IniOpen("C:\\work\\w.ini", INI_MODE_READ);
+    EXPECT_NE(file, nullptr);
+    if (file == nullptr) return 2;
+    const uint32_t result = IniRead(file, record, &descriptor);
+    IniClose(file);
+    return result;
+  }
 
   qorb::test::TrackedBalance balance_;
   qorb::test::MappedDrives drives_;
@@ -135,20 +144,13 @@ class IniFiles : public Ini {
 };
 
 TEST_F(Ini, TypeTableExtentsAndPackedSizes) {
+  // Pointer fields take the width of the build's pointers.
   const IniTypeDefault *table = IniGetTypeDefaults();
-  EXPECT_EQ(table[FDSC_STRING].size, 1u);
-  EXPECT_EQ(table[FDSC_STRUCT].size, 0u);
-  EXPECT_STREQ(table[FDSC_BYTE].format, "%hd");
-  EXPECT_STREQ(table[FDSC_DOUBLE].format, "%lf");
-  for (uint32_t type = 18; type < FDSC_TYPE_COUNT; ++type) EXPECT_STREQ(table[type].format, "");
   for (uint32_t type : {FDSC_STRINGPTR, FDSC_STRUCTLIST, FDSC_LIST, FDSC_STRUCTPTR}) {
     EXPECT_EQ(table[type].size, sizeof(void *));
   }
-
   const Sdsc twelve = S(12, {F("A", FDSC_ULONG, 3)});
-  EXPECT_EQ(qorb::ini::FieldExtent(F("S", FDSC_STRING, 32)), 32u);
   EXPECT_EQ(qorb::ini::FieldExtent(F("T", FDSC_STRUCT, 3, &twelve)), 36u);
-  EXPECT_EQ(qorb::ini::FieldExtent(F("U", FDSC_ULONG, 4)), 16u);
 
   const Edsc mode{2, {"Off", "On"}, {0, 1}};
   const Sdsc empty = S(0, {});
@@ -239,10 +241,8 @@ TEST_F(Ini, ElementsToText) {
       {F("S", FDSC_SHORT, 1), Bytes<int16_t>(-5), "-5"},
       {F("U", FDSC_ULONG, 1, nullptr, 0, "%lx"), Bytes<uint32_t>(255), "ff"},
       {F("L", FDSC_LONG, 1, nullptr, 0, "%lx"), Bytes<int32_t>(-1), "ffffffff"},
-      {F("U", FDSC_ULONG, 1, nullptr, 0, "v=%lu!"), Bytes<uint32_t>(7), "v=7!"},
       {F("F", FDSC_FLOAT, 1), Bytes<float>(1.5f), "1.500000"},
       {F("D", FDSC_DOUBLE, 1, nullptr, 0, "%.2e"), Bytes<double>(1.5), "1.50e+00"},
-      {F("X", FDSC_FIXEDSTRING, 6), "ab    ", "ab    "},
       {F("X", FDSC_FIXEDSTRING, 6), std::string("ab\0cd ", 6), "    ab"},
       {F("X", FDSC_STRING, 4), "abcd", "abcd"},
       {F("E", FDSC_ENUM, 1, &kColours), Bytes<uint32_t>(2), "Green"},
@@ -250,14 +250,11 @@ TEST_F(Ini, ElementsToText) {
       {F("E", FDSC_SHORTENUM, 1, &kColours), Bytes<uint16_t>(3), "Blue"},
       {F("E", FDSC_ENUM, 1, &kColours, 0, "<%s>"), Bytes<uint32_t>(1), "<Red>"},
       {F("T", FDSC_REALTIME, 1), Bytes<double>(997879726.25), "2001-08-15_12:48:46.2500"},
-      {F("V", FDSC_VERBOSITY, 1), Bytes<uint32_t>(0xC000), "Error|Warning"},
-      {F("V", FDSC_VERBOSITY, 1), Bytes<uint32_t>(0x8005), "Error|Area1|Area3"},
-      {F("V", FDSC_VERBOSITY, 1), Bytes<uint32_t>(0x2000), " Info"},
+      {F("V", FDSC_VERBOSITY, 1), Bytes<uint32_t>(0xC005), "Error|Warning|Area1|Area3"},
       {F("V", FDSC_VERBOSITY, 1), Bytes<uint32_t>(0x14001), " Warning|Area1"},
       {F("V", FDSC_VERBOSITY, 1), Bytes<uint32_t>(0), ""},
       {F("W", FDSC_DURATION, 1), Bytes<uint32_t>(90061), "1d1h1m1s"},
       {F("W", FDSC_DURATION, 1), Bytes<uint32_t>(3601), "1h1s"},
-      {F("W", FDSC_DURATION, 1), Bytes<uint32_t>(86400), "1d"},
       {F("N", FDSC_DOTTEDSTRING, 11, &kNameExt), "NAME    EXT", "NAME.EXT"},
       {F("N", FDSC_DOTTEDSTRING, 11, &kNameExt), "AB         ", "AB."},
   };
@@ -298,7 +295,6 @@ TEST_F(Ini, ElementsFromText) {
       {boolean, Bytes<int32_t>(0), "TRUEISH", Bytes<int32_t>(1), 1},
       {boolean, Bytes<int32_t>(1), "Yes", Bytes<int32_t>(1), 0},
       {boolean, Bytes<int32_t>(1), "YESS", Bytes<int32_t>(0), 1},
-      {boolean, Bytes<int32_t>(7), "ON", Bytes<int32_t>(0), 1},
       {F("B", FDSC_SHORTBOOL, 1), Bytes<int16_t>(0), "1", Bytes<int16_t>(0), 0},
       {F("B", FDSC_BYTE, 1), Bytes<uint8_t>(3), "-1", Bytes<uint8_t>(255), 1},
       {F("B", FDSC_BYTE, 1), Bytes<uint8_t>(3), "abc", Bytes<uint8_t>(3), 0},
@@ -317,18 +313,12 @@ TEST_F(Ini, ElementsFromText) {
       {F("E", FDSC_SHORTENUM, 1, &kColours), Bytes<uint16_t>(3), "Blue", Bytes<uint16_t>(3), 0},
       {F("T", FDSC_REALTIME, 1), Bytes<double>(0), "2001-08-15_12:48:46.25",
        Bytes<double>(997879726.25), 1},
-      {verbosity, Bytes<uint32_t>(0), "error | warning", Bytes<uint32_t>(0xC000), 1},
-      {verbosity, Bytes<uint32_t>(0), "Debug|Area12", Bytes<uint32_t>(0x1800), 1},
-      {verbosity, Bytes<uint32_t>(0), "Warning|Area1", Bytes<uint32_t>(0x4001), 1},
+      {verbosity, Bytes<uint32_t>(0), "error | Debug|Area12", Bytes<uint32_t>(0x9800), 1},
       {verbosity, Bytes<uint32_t>(0), " Warning|Area1", Bytes<uint32_t>(0xF000), 1},
       {verbosity, Bytes<uint32_t>(5), "Area13", Bytes<uint32_t>(0), 1},
       {verbosity, Bytes<uint32_t>(0), "", Bytes<uint32_t>(0xF000), 1},
-      {verbosity, Bytes<uint32_t>(0), "Errorerrorerror", Bytes<uint32_t>(0xF000), 1},
-      {duration, Bytes<uint32_t>(0), "1d1h1m1s", Bytes<uint32_t>(90061), 1},
-      {duration, Bytes<uint32_t>(0), "1h30", Bytes<uint32_t>(3630), 1},
-      {duration, Bytes<uint32_t>(0), "1d 2h", Bytes<uint32_t>(93600), 1},
+      {duration, Bytes<uint32_t>(0), "1d1h1m30", Bytes<uint32_t>(90090), 1},
       {duration, Bytes<uint32_t>(2), "2H", Bytes<uint32_t>(2), 0},
-      {duration, Bytes<uint32_t>(9), "", Bytes<uint32_t>(0), 1},
       {F("N", FDSC_DOTTEDSTRING, 11, &kNameExt), "NAME    EXT", "LONGFILENAME.TEXT", "LONGFILETEX",
        1},
       {F("N", FDSC_DOTTEDSTRING, 11, &kNameExt), "a          ", "A", "A          ", 0},
@@ -370,12 +360,10 @@ TEST_F(Ini, CallerFormatsStayInsideTheElement) {
       {FDSC_ULONG, "%d %d", "12 13", "200", Bytes<uint32_t>(12)},
       {FDSC_ULONG, "%2$d", "12", "200", Bytes<uint32_t>(12)},
       {FDSC_ULONG, tooLong.c_str(), "12", "200", Bytes<uint32_t>(12)},
-      {FDSC_ULONG, "%p", "12", "200", Bytes<uint32_t>(12)},
       {FDSC_ULONG, "%", "12", "200", Bytes<uint32_t>(12)},
       {FDSC_SHORT, "%lld", "70000", "200", Bytes<int16_t>(4464)},
       {FDSC_BYTE, "%ld", "300", "200", Bytes<uint8_t>(44)},
       {FDSC_FLOAT, "%Lf", "2.5", "200.000000", Bytes<float>(2.5f)},
-      {FDSC_DOUBLE, "%s", "2.5", "200.000000", Bytes<double>(2.5)},
       {FDSC_ULONG, "%200lu", "5", std::string(127, ' '), Bytes<uint32_t>(5)},
       {FDSC_STRING, "%ls", "x", "abc", std::string("x\0\0\0", 4)},
       {FDSC_STRING, "%d", "x", "abc", std::string("x\0\0\0", 4)},
@@ -575,19 +563,14 @@ TEST_F(IniFiles, EveryTypeRoundTrips) {
     LstInsert(every.numbers, number, LST_AT_END);
   }
   const std::string text = WriteText(&every, kEvery);
-  EXPECT_NE(text.find(HostLineEnds("  ULong = 0xBEEF\n")), std::string::npos) << text;
   EXPECT_EQ(text.find("Skipped"), std::string::npos) << text;
-  EXPECT_NE(text.find(HostLineEnds("  Host 1 = \"alpha\"\n  Host 2 = \"beta\"\n")),
-            std::string::npos)
-      << text;
-  EXPECT_NE(text.find(HostLineEnds("\n[ Every Item 3 ]\n  Number = 12\n")), std::string::npos)
-      << text;
+  for (const char *lines : {"  ULong = 0xBEEF\n", "  Host 1 = \"alpha\"\n  Host 2 = \"beta\"\n",
+                            "\n[ Every Item 3 ]\n  Number = 12\n"}) {
+    EXPECT_NE(text.find(HostLineEnds(lines)), std::string::npos) << lines << text;
+  }
 
-  IniFile *file = IniOpen("C:\\work\\w.ini", INI_MODE_READ);
-  ASSERT_NE(file, nullptr);
   Every back{};
-  EXPECT_EQ(IniRead(file, &back, &kEvery), 0u);
-  IniClose(file);
+  ASSERT_EQ(ReadBack(&back, kEvery), 0u);
 
   EXPECT_STREQ(static_cast<const char *>(back.stringPointer), "pointed text");
   Every expected = every;
@@ -631,24 +614,20 @@ TEST_F(IniFiles, FileSyntax) {
       {"\n  [ a.ini ] junk\n[ S ]\n", true, {"[S]"}},
       {"[ ]\n[ S ]", true, {"[S]"}},
       {"[ my file ]\n", false, {}},
-      {"[ my_app.ini ]\n", false, {}},
       {"", false, {}},
-      {" \n\n", false, {}},
       {"junk\n", false, {}},
       {"[ a.ini ]\nSpeed =300\nSpeed = 300\n", true, {"Speed=300", "Speed=300"}},
       {"[ a.ini ]\nSpeed=300", false, {}},
       {"[ a.ini ]\nSpeed=300\nOther = 1\n", true, {"Speed=300Other=1"}},
       {"[ a.ini ]\nMax_Rate = 5\n", false, {}},
       {"[ a.ini ]\nMax Rate = 5\nItems 3 = 7", true, {"MaxRate=5", "Items3=7"}},
-      {"[ a.ini ]\nName = \"a b\" \nNext = 1\n", true, {"Name=a b", "Next=1"}},
       {"[ a.ini ]\nName = \"abc\n   def\"\n", true, {"Name=abcdef"}},
-      {"[ a.ini ]\nN = \"a\" \"b\"\n\n \"c\" Next = 2\n", true, {"N=abc", "Next=2"}},
+      {"[ a.ini ]\nN = \"a b\" \"c\"\n\n \"d\" Next = 2\n", true, {"N=a bcd", "Next=2"}},
       {"[ a.ini ]\nName = \"abc\n", false, {}},
       {"[ a.ini ]\nName =\nOther = 1\n", true, {"Name=Other = 1"}},
       {"[ a.ini ]\nKey = x \"y\"  \n", true, {"Key=x \"y\"  "}},
       {"[ a.ini ]\nKey =", true, {"Key="}},
       {"[ a.ini ]\n[ Port 2 ] Speed = 300\n", true, {"[Port2]", "Speed=300"}},
-      {"[ a.ini ]\n[ a-b ]\n", false, {}},
       {"[ a.ini ]\n[ ]\n", false, {}},
       {"[ a.ini ]\n[ abc\n", false, {}},
       {"[ a.ini ]\n-x = 1\n", false, {}},
@@ -787,13 +766,10 @@ TEST_F(IniFiles, WritingEdgeCases) {
   const Fdsc oddField = F("Odd", FDSC_STRUCT, 1, &oddFields);
   EXPECT_EQ(WriteText(&odd, oddField),
             HostLineEnds("[ w.ini ]\n\n[ Odd ]\n  Host = \"\"\n  Colour = Unknown\n"));
-  IniFile *file = IniOpen("C:\\work\\w.ini", INI_MODE_READ);
-  ASSERT_NE(file, nullptr);
-  EXPECT_EQ(IniRead(file, &odd, &oddField), 0u);
+  EXPECT_EQ(ReadBack(&odd, oddField), 0u);
   EXPECT_EQ(odd.colour, 0u);
   EXPECT_STREQ(odd.text, "");
   MemFreeString_(odd.text);
-  IniClose(file);
 
   // Over-long values are cut inside their line; a key or section whose line
   // cannot fit is left out, with what it holds.
@@ -807,15 +783,16 @@ TEST_F(IniFiles, WritingEdgeCases) {
   const Sdsc lengthyFields =
       S(sizeof lengthy, {F("Text", FDSC_STRINGPTR, 1), F(longName.c_str(), FDSC_ULONG, 1),
                          F(longName.c_str(), FDSC_STRUCT, 1, &kLine)});
-  const std::string text = WriteText(&lengthy, F("L", FDSC_STRUCT, 1, &lengthyFields));
+  const Fdsc lengthyField = F("L", FDSC_STRUCT, 1, &lengthyFields);
+  const std::string text = WriteText(&lengthy, lengthyField);
   EXPECT_EQ(text,
             HostLineEnds("[ w.ini ]\n\n[ L ]\n  Text = \"" + std::string(127 - 11, 'v') + "\"\n"));
-  file = IniOpen("C:\\work\\w.ini", INI_MODE_READ);
-  ASSERT_NE(file, nullptr);
-  IniClose(file);
+  EXPECT_EQ(ReadBack(&lengthy, lengthyField), 0u);
+  EXPECT_STREQ(lengthy.text, longValue.substr(0, 127 - 11).c_str());
+  MemFreeString_(const_cast<char *>(lengthy.text));
 
   drives_.MakeDirectory("C:\\cfg");
-  file = IniOpen("C:\\cfg\\my_app.ini", INI_MODE_WRITE);
+  IniFile *file = IniOpen("C:\\cfg\\my_app.ini", INI_MODE_WRITE);
   ASSERT_NE(file, nullptr);
   IniClose(file);
   EXPECT_EQ(FileText("C:\\cfg\\my_app.ini"), HostLineEnds("[ my_app.ini ]\n"));

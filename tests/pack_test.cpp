@@ -121,7 +121,9 @@ TEST_F(Pack, DocumentedDescriptorBlocks) {
 }
 
 // A structure laid down in the "M" order by hand: a ULONG with a format, an
-// enumeration, and a nested structure holding a marked string pointer.
+// enumeration, and a nested structure holding a marked string pointer. The
+// first unused slot of each structure holds numbers too.
+constexpr size_t kTopSlot3 = 32 + 16 + 3 * 28, kInnerSlot1 = 1888 + 16 + 28;
 std::string StructureBlockInMOrder() {
   ByteWriter out(true);
   out.U32(7).U32(28).U32(0).U32(FDSC_STRUCT).U32(1).U32(0).U32(32).Text("Cfg").Zeros(1);
@@ -129,20 +131,25 @@ std::string StructureBlockInMOrder() {
                         uint32_t sub) {
     out.U32(0x11).U32(name).U32(flags).U32(type).U32(1).U32(format).U32(sub);
   };
+  const auto unused = [&] { out.U32(0x99).U32(0).U32(0x10).U32(FDSC_LONG).U32(9).Zeros(8); };
   out.U32(3).U32(0xAA).U32(20).Raw("\x01\x02\x03\x04", 4);  // Sdsc at 32
   fdsc(FDSC_ULONG, 1728, 0, 1733, 0);                       // slot 0 at 48
   fdsc(FDSC_ENUM, 1737, 0, 0, 1744);                        // slot 1
   fdsc(FDSC_STRUCT, 1883, 0, 0, 1888);                      // slot 2
-  out.Zeros(57 * 28);
+  unused();
+  out.Zeros(56 * 28);
   out.Text("Port").Zeros(1).Text("%lx").Zeros(1).Text("Mode").Zeros(1).Zeros(2);  // to 1744
   out.U32(2).U32(1876).U32(1880).Zeros(14 * 4).U32(5).U32(6).Zeros(14 * 4);       // Edsc at 1744
   out.Text("Off").Zeros(1).Text("On").Zeros(1).Text("In").Zeros(1).Zeros(2);
   out.U32(1).U32(0).U32(8).U32(0);  // Sdsc at 1888
   fdsc(FDSC_STRINGPTR, 3584, kBothMarks, 0, 0);
-  out.Zeros(59 * 28).Text("Host").Zeros(1);
+  unused();
+  out.Zeros(58 * 28).Text("Host").Zeros(1);
   return out.bytes();
 }
 
+// Unused slots come into this host's order as well, in the top structure and
+// in a nested one, both ways of unpacking.
 TEST_F(Pack, BlockFromTheOtherOrder) {
   const std::string bytes = StructureBlockInMOrder();
   ASSERT_EQ(bytes.size(), 3589u);
@@ -162,6 +169,14 @@ TEST_F(Pack, BlockFromTheOtherOrder) {
   cfg.reserved = 0x04030201;  // the sender's order, never swapped
   const Fdsc expected{7, "Cfg", 0, FDSC_STRUCT, 1, nullptr, &cfg};
   ExpectSameTree(*tree, expected);
+  const auto &top = *static_cast<const Sdsc *>(tree->sub);
+  const auto &nested = *static_cast<const Sdsc *>(top.fields[2].sub);
+  for (const Fdsc *slot : {&top.fields[3], &nested.fields[1]}) {
+    EXPECT_EQ(slot->userWord, 0x99u);
+    EXPECT_EQ(slot->flags, 0x10u);
+    EXPECT_EQ(slot->type, FDSC_LONG);
+    EXPECT_EQ(slot->count, 9u);
+  }
   MemFreeMem_(tree);
 
   // In place: the same numbers; on this host's width either a tree or a
@@ -169,44 +184,18 @@ TEST_F(Pack, BlockFromTheOtherOrder) {
   std::vector<unsigned char> copy = block;
   ASSERT_EQ(IniUnpackFdsc(copy.data(), 1), 0u);
   EXPECT_EQ(WordAt(copy, 32 + 8), 20u);
+  for (const size_t at : {kTopSlot3, kInnerSlot1}) {
+    EXPECT_EQ(WordAt(copy, at), 0x99u) << at;
+    EXPECT_EQ(WordAt(copy, at + 8), 0x10u) << at;
+    EXPECT_EQ(WordAt(copy, at + 12), FDSC_LONG) << at;
+    EXPECT_EQ(WordAt(copy, at + 16), 9u) << at;
+  }
   if (kPointersFitInPlace) {
     ExpectSameTree(*reinterpret_cast<const Fdsc *>(copy.data()), expected);
   } else {
     ASSERT_EQ(IniUnpackFdscTree(copy.data(), 3589, 0, &tree), 0u);
     ExpectSameTree(*tree, expected);
     MemFreeMem_(tree);
-  }
-}
-
-// Unused slots carry numbers too: both ways of unpacking bring them into
-// this host's order, in the top structure and in a nested one.
-TEST_F(Pack, UnusedSlotsOfTheOtherOrderComeIntoThisHostsOrder) {
-  std::string bytes = StructureBlockInMOrder();
-  ByteWriter slot(true);
-  slot.U32(0x99).U32(0).U32(0x10).U32(FDSC_LONG).U32(9).U32(0).U32(0);
-  constexpr size_t kTopSlot3 = 32 + 16 + 3 * 28, kInnerSlot1 = 1888 + 16 + 28;
-  for (const size_t at : {kTopSlot3, kInnerSlot1}) bytes.replace(at, 28, slot.bytes());
-  const std::vector<unsigned char> block(bytes.begin(), bytes.end());
-
-  Fdsc *tree = nullptr;
-  ASSERT_EQ(IniUnpackFdscTree(block.data(), 3589, 1, &tree), 0u);
-  const auto &top = *static_cast<const Sdsc *>(tree->sub);
-  const auto &inner = *static_cast<const Sdsc *>(top.fields[2].sub);
-  for (const Fdsc *unused : {&top.fields[3], &inner.fields[1]}) {
-    EXPECT_EQ(unused->userWord, 0x99u);
-    EXPECT_EQ(unused->flags, 0x10u);
-    EXPECT_EQ(unused->type, FDSC_LONG);
-    EXPECT_EQ(unused->count, 9u);
-  }
-  MemFreeMem_(tree);
-
-  std::vector<unsigned char> copy = block;
-  ASSERT_EQ(IniUnpackFdsc(copy.data(), 1), 0u);
-  for (const size_t at : {kTopSlot3, kInnerSlot1}) {
-    EXPECT_EQ(WordAt(copy, at), 0x99u) << at;
-    EXPECT_EQ(WordAt(copy, at + 8), 0x10u) << at;
-    EXPECT_EQ(WordAt(copy, at + 12), FDSC_LONG) << at;
-    EXPECT_EQ(WordAt(copy, at + 16), 9u) << at;
   }
 }
 

@@ -179,16 +179,6 @@ TEST(Swap, RecordOfEveryTypeFromTheOtherOrder) {
   EXPECT_EQ(Hex(&every, sizeof every), Hex(&expected, sizeof expected));
 }
 
-// Three shorts, then a long 6 bytes from the start.
-TEST(Swap, FieldsFollowOneAnother) {
-  unsigned char bytes[10] = {0, 1, 0, 2, 0, 3, 0, 0, 0, 4};
-  const Sdsc shorts = S(10, {F("S", FDSC_SHORT, 3), F("L", FDSC_ULONG, 1)});
-  void *cursor = bytes;
-  SwpSwapStructure(&cursor, &shorts, 0);
-  EXPECT_EQ(cursor, bytes + 10);
-  EXPECT_EQ(Hex(bytes, 10), "01 00 02 00 03 00 04 00 00 00");
-}
-
 TEST(Swap, StructurePointersAreFollowedOnlyWhenAsked) {
   Inner first{0x0102, 0x0A0B0C0D, 0.0};
   Inner second = first;
